@@ -1,0 +1,4 @@
+#include "database/country_databases.h"
+
+// Not written yet.
+void SwapCountryDatabases() {}

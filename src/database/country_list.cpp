@@ -1,0 +1,4 @@
+#include "database/country_list.h"
+
+// Not written yet.
+void PatchCountryList() {}

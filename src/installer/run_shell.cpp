@@ -1,0 +1,11 @@
+#include "installer/run_shell.h"
+
+#include <iostream>
+
+#include "platform/system_shell.h"
+
+int RunShell(const std::string& command) {
+  // Whatever the program wrote must be on screen before the command's output.
+  std::cout.flush();
+  return RunPlatformCommand(command);
+}

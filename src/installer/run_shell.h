@@ -1,0 +1,8 @@
+// Commands for the command interpreter.
+#pragma once
+
+#include <string>
+
+// Hands `command` unchanged to the command interpreter and waits until it has
+// finished; returns its exit status, which no caller needs to look at.
+int RunShell(const std::string& command);

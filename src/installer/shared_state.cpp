@@ -1,0 +1,73 @@
+#include "installer/shared_state.h"
+
+#include <cstdlib>
+#include <iostream>
+
+#include "platform/files.h"
+
+// Constructed before main() in this order, destroyed in reverse at exit;
+// destroying an open stream flushes and closes it.
+std::ifstream sharedInput;
+std::ofstream sharedOutput;
+std::string sharedScratchLine;
+std::string sharedLineBuffer;
+std::streampos sharedFilePosition = 0;
+
+namespace {
+
+// Names of the files the current step has open, for the failure message.
+std::string currentBackup;
+std::string currentTarget;
+
+// Larger buffers than the default keep system calls few on big files.
+constexpr std::size_t kStreamBufferSize = 256 * 1024;
+char inputBuffer[kStreamBufferSize];
+char outputBuffer[kStreamBufferSize];
+
+}  // namespace
+
+bool OpenStepFiles(const std::string& backup, const std::string& target) {
+  currentBackup = backup;
+  currentTarget = target;
+  sharedInput.rdbuf()->pubsetbuf(inputBuffer, kStreamBufferSize);
+  sharedOutput.rdbuf()->pubsetbuf(outputBuffer, kStreamBufferSize);
+
+  sharedInput.open(backup, std::ios::in | std::ios::binary);
+  if (!sharedInput.is_open() && PathExists(target)) {
+    sharedOutput.setstate(std::ios::failbit);
+    return false;
+  }
+  sharedOutput.open(target, std::ios::out | std::ios::trunc | std::ios::binary);
+  return sharedInput.is_open() && sharedOutput.is_open();
+}
+
+void CloseStepFiles() {
+  const bool readFailed = sharedInput.bad();
+  sharedInput.close();
+
+  bool writeFailed = false;
+  if (sharedOutput.is_open()) {
+    writeFailed = sharedOutput.fail();
+    sharedOutput.close();
+    writeFailed = writeFailed || sharedOutput.fail();
+  }
+  sharedInput.clear();
+  sharedOutput.clear();
+
+  if (readFailed || writeFailed) {
+    std::cout.flush();
+    std::cerr << "\nvandoril-patch: " << (readFailed ? "reading \"" + currentBackup + "\"" : "writing \"" + currentTarget + "\"")
+              << " failed (" << (readFailed ? "I/O error" : "disk full or I/O error") << "). \"" << currentTarget
+              << "\" is incomplete; its previous content is kept in \"" << currentBackup
+              << "\". The patch stopped here and removed no backup.\n";
+    std::exit(1);
+  }
+}
+
+void FailStep(const char* errorText) {
+  std::cout.flush();
+  std::cerr << errorText;
+  std::exit(1);
+}
+
+void PrintProgressDot() { std::cout << '.' << std::flush; }
