@@ -1,6 +1,7 @@
 #include "installer/shared_state.h"
 
 #include <cstdlib>
+#include <filesystem>
 #include <iostream>
 
 #include "platform/files.h"
@@ -24,6 +25,11 @@ constexpr std::size_t kStreamBufferSize = 256 * 1024;
 char inputBuffer[kStreamBufferSize];
 char outputBuffer[kStreamBufferSize];
 
+bool IsDirectory(const std::string& path) {
+  std::error_code ec;
+  return std::filesystem::is_directory(path, ec);
+}
+
 }  // namespace
 
 bool OpenStepFiles(const std::string& backup, const std::string& target) {
@@ -32,7 +38,9 @@ bool OpenStepFiles(const std::string& backup, const std::string& target) {
   sharedInput.rdbuf()->pubsetbuf(inputBuffer, kStreamBufferSize);
   sharedOutput.rdbuf()->pubsetbuf(outputBuffer, kStreamBufferSize);
 
-  sharedInput.open(backup, std::ios::in | std::ios::binary);
+  // A directory cannot be read as a backup (POSIX would let it be opened and
+  // fail only on the first read, after the target had been emptied).
+  if (!IsDirectory(backup)) sharedInput.open(backup, std::ios::in | std::ios::binary);
   if (!sharedInput.is_open() && PathExists(target)) {
     sharedOutput.setstate(std::ios::failbit);
     return false;
