@@ -1,4 +1,119 @@
 #include "database/country_list.h"
 
-// Not written yet.
-void PatchCountryList() {}
+#include <array>
+#include <iostream>
+
+#include "database/line_rewriting.h"
+#include "installer/run_shell.h"
+#include "installer/shared_state.h"
+#include "platform/files.h"
+
+namespace {
+
+const char kList[] = "database/countries.sav";
+const char kBackup[] = "database/bak/countries.sav";
+
+const char kSanMarino[] = "San Marino";
+const char kNetherlands[] = "Niederlande";
+
+// A country's record: the line that begins with its name and the five lines
+// after it, whatever they hold.
+constexpr int kRecordLines = 6;
+using Record = std::array<std::string, kRecordLines>;
+
+// Reads the five lines that follow a record's first line into `record`; a
+// line that the file does not supply, because it ends first, is empty.
+void ReadRestOfRecord(Record& record) {
+  for (int i = 1; i < kRecordLines; ++i) {
+    if (!ReadSharedLine(record[i])) record[i].clear();
+  }
+}
+
+// Reads the five lines that follow a record's first line and discards them.
+void SkipRestOfRecord() {
+  for (int i = 1; i < kRecordLines; ++i) ReadSharedLine(sharedScratchLine);
+}
+
+void WriteRecord(const Record& record) {
+  for (const std::string& line : record) WriteSharedLine(line);
+}
+
+// "no San Marino record", "2 San Marino records", or "" when there is one.
+std::string DescribeCount(int count, const char* country) {
+  if (count == 0) return std::string("no ") + country + " record";
+  if (count > 1) return std::to_string(count) + " " + country + " records";
+  return "";
+}
+
+// One line on standard error saying why the records were not exchanged.
+void WarnListLeftAsItWas(int sanMarinoCount, int netherlandsCount) {
+  std::string problems = DescribeCount(sanMarinoCount, "San Marino");
+  const std::string netherlands = DescribeCount(netherlandsCount, "Netherlands");
+  if (!problems.empty() && !netherlands.empty()) problems += " and ";
+  problems += netherlands;
+  std::cout.flush();
+  std::cerr << "vandoril-patch: \"" << kList << "\" has " << problems
+            << " where exactly one of each is needed; the country list was left as it was.\n";
+}
+
+}  // namespace
+
+void PatchCountryList() {
+  RunShell("md database\\bak");
+  PrintProgressDot();
+  RunShell("move database\\countries.sav database\\bak\\countries.sav");
+
+  // The list may be rewritten only once its content lies in the backup: a
+  // list still in place means the move failed (for instance because an
+  // earlier run left a backup behind), and the list must stay as it is.
+  if (PathExists(kList) || !OpenStepFiles(kBackup, kList)) FailStep("error!!!");
+
+  // First pass: collect both records and count how often each occurs.
+  Record sanMarino, netherlands;
+  int sanMarinoCount = 0, netherlandsCount = 0;
+  while (ReadSharedLine(sharedLineBuffer)) {
+    Record* record = nullptr;
+    if (BeginsWith(sharedLineBuffer, kSanMarino)) {
+      record = &sanMarino;
+      ++sanMarinoCount;
+    } else if (BeginsWith(sharedLineBuffer, kNetherlands)) {
+      record = &netherlands;
+      ++netherlandsCount;
+    }
+    if (record != nullptr) {
+      (*record)[0] = sharedLineBuffer;
+      ReadRestOfRecord(*record);
+    }
+  }
+
+  // Exchanging a missing or repeated record would drop a country from the
+  // list, so then every line is written back as it is.
+  const bool exchange = sanMarinoCount == 1 && netherlandsCount == 1;
+  if (!exchange) WarnListLeftAsItWas(sanMarinoCount, netherlandsCount);
+
+  // A read error stays set for CloseStepFiles() to report; otherwise start
+  // again from the top.
+  if (!sharedInput.bad()) {
+    sharedInput.clear();
+    sharedInput.seekg(0);
+  }
+
+  // Second pass: each record is written at the other's place.  Both passes
+  // take the same five lines into a record, so they agree on its boundaries.
+  while (ReadSharedLine(sharedLineBuffer)) {
+    const Record* replacement = nullptr;
+    if (exchange && BeginsWith(sharedLineBuffer, kSanMarino)) {
+      replacement = &netherlands;
+    } else if (exchange && BeginsWith(sharedLineBuffer, kNetherlands)) {
+      replacement = &sanMarino;
+    }
+    if (replacement != nullptr) {
+      PrintProgressDot();
+      SkipRestOfRecord();
+      WriteRecord(*replacement);
+    } else {
+      WriteSharedLine(sharedLineBuffer);
+    }
+  }
+  CloseStepFiles();
+}

@@ -1,0 +1,33 @@
+#include "database/database_rewrite.h"
+
+#include <iostream>
+
+#include "installer/shared_state.h"
+#include "platform/files.h"
+
+namespace {
+
+void Warn(const std::string& message) {
+  std::cout.flush();
+  std::cerr << "vandoril-patch: " << message << "\n";
+}
+
+}  // namespace
+
+bool OpenDatabaseRewrite(const std::string& backup, const std::string& live) {
+  if (PathExists(live)) {
+    Warn("\"" + live + "\" could not be moved to \"" + backup + "\" and was left as it was.");
+    return false;
+  }
+  if (PathExists(backup) && !FileIsPresent(backup)) {
+    Warn("\"" + backup + "\" cannot be read, so \"" + live + "\" was not written.");
+    return false;
+  }
+  if (OpenStepFiles(backup, live)) return true;
+  if (sharedInput.is_open()) {
+    const std::string message = "vandoril-patch: \"" + live + "\" cannot be written; the databases moved so far are kept in "
+                                "\"database/bak\". The patch stopped here and removed no backup.\n";
+    FailStep(message.c_str());
+  }
+  return false;
+}
