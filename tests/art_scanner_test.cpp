@@ -1,0 +1,170 @@
+// The block scanner against the literal byte-at-a-time scan: same bytes, same
+// dots, whatever the block size and wherever a pattern falls.
+#include <random>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "archives/art_rules.h"
+#include "archives/block_scanner.h"
+#include "art_literal_scan.h"
+#include "test_support.h"
+
+namespace {
+
+struct Outcome {
+  std::string bytes;
+  std::size_t dots;
+};
+
+bool operator==(const Outcome& a, const Outcome& b) { return a.bytes == b.bytes && a.dots == b.dots; }
+
+std::ostream& operator<<(std::ostream& os, const Outcome& o) {
+  return os << o.dots << " dots, " << o.bytes.size() << " bytes \"" << o.bytes.substr(0, 200) << "\"";
+}
+
+struct Step {
+  const char* name;
+  const LiteralStep& literal;
+  const std::vector<SubstitutionRule>& rules;
+};
+
+std::vector<Step> Steps() {
+  return {{"art_01", LiteralArt01(), Art01Rules()},
+          {"art_02", LiteralArt02(), Art02Rules()},
+          {"art_03", LiteralArt03(), Art03Rules()}};
+}
+
+Outcome Literal(const std::string& input, const Step& step) {
+  std::istringstream in(input);
+  std::ostringstream out;
+  const std::size_t dots = LiteralScan(in, out, step.literal);
+  return {out.str(), dots};
+}
+
+Outcome Blocks(const std::string& input, const Step& step, std::size_t blockSize) {
+  std::istringstream in(input);
+  std::ostringstream out;
+  testing::internal::CaptureStdout();
+  ScanAndReplace(in, out, step.rules, step.literal.countsPasses, blockSize);
+  const std::string printed = testing::internal::GetCapturedStdout();
+  EXPECT_EQ(printed.find_first_not_of('.'), std::string::npos) << "stdout holds more than dots";
+  return {out.str(), printed.size()};
+}
+
+// Patterns of every step, their near misses and lone trigger bytes.
+const std::vector<std::string> kWords = {
+    "country_41", "country_34", "country41", "country34", "g41", "g34", "sanmarino.", "niederlande.",
+    "\\41.tpi", "\\34.tpi", "count", "country_4", "country_3", "country4", "country_", "countr", "g4", "g3",
+    "sanmarino", "niederlande", "Niederlande.", "SanMarino.", "/41.tpi", "\\41.tp", "\\34.tp", "\\4", "c", "g",
+    "s", "n", "\\", "ccountry41", "gg34", "country41g41", "sanmarino.niederlande.", "\\\\34.tpi"};
+
+std::string RandomInput(std::mt19937& random, std::size_t length) {
+  static const std::string alphabet = "cgsn\\0134._ountryiaemld.tp/x";
+  std::string input;
+  while (input.size() < length) {
+    const unsigned choice = random() % 4;
+    if (choice == 0) {
+      input += kWords[random() % kWords.size()];
+    } else if (choice == 1) {
+      input += alphabet[random() % alphabet.size()];
+    } else if (choice == 2) {
+      input += static_cast<char>(random() % 256);
+    } else {
+      input += kWords[random() % 10];  // whole patterns, often back to back
+    }
+  }
+  input.resize(length);
+  return input;
+}
+
+TEST(ArtScanner, RandomInputsMatchTheLiteralScan) {
+  std::mt19937 random(20240611);
+  const std::size_t blockSizes[] = {1, 2, 3, 5, 11, 12, 13, 64, kScanBlockSize};
+  for (int round = 0; round < 150; ++round) {
+    const std::string input = RandomInput(random, random() % 400);
+    for (const Step& step : Steps()) {
+      const Outcome expected = Literal(input, step);
+      for (std::size_t blockSize : blockSizes)
+        ASSERT_EQ(Blocks(input, step, blockSize), expected) << step.name << " block " << blockSize << " input \""
+                                                           << input << "\"";
+    }
+  }
+}
+
+TEST(ArtScanner, WordsAcrossEveryBlockBoundaryAndAtTheEnd) {
+  std::mt19937 random(7);
+  for (const std::size_t blockSize : {std::size_t{16}, std::size_t{13}}) {
+    for (const std::string& word : kWords) {
+      for (std::size_t offset = 0; offset <= 2 * blockSize + 1; ++offset) {
+        const std::string filler = RandomInput(random, offset);
+        for (const std::string& input :
+             {filler + word + "xyz" + filler, std::string(offset, 'x') + word, filler + word,
+              filler + word + word.substr(0, word.size() / 2)}) {
+          for (const Step& step : Steps())
+            ASSERT_EQ(Blocks(input, step, blockSize), Literal(input, step))
+                << step.name << " block " << blockSize << " input \"" << input << "\"";
+        }
+      }
+    }
+  }
+}
+
+TEST(ArtScanner, ProgressDotsOverMillionsOfPasses) {
+  std::mt19937 random(99);
+  const std::string input = RandomInput(random, 2300000);
+  const Step art01 = Steps()[0];
+  const Outcome expected = Literal(input, art01);
+  ASSERT_GT(expected.dots, 1000u);  // dense with replacements as well as passes
+  for (std::size_t blockSize : {std::size_t{4093}, std::size_t{1000000}, kScanBlockSize})
+    EXPECT_EQ(Blocks(input, art01, blockSize), expected) << "block " << blockSize;
+}
+
+TEST(ArtScanner, PassCountNearTheFirstProgressDot) {
+  const Step art01 = Steps()[0];
+  // n plain bytes take n + 1 passes, the last one meeting the end; a match of
+  // length L spares the L - 1 bytes after its trigger.
+  for (const std::size_t blockSize : {std::size_t{1000}, kScanBlockSize}) {
+    EXPECT_EQ(Blocks(std::string(999999, 'x'), art01, blockSize).dots, 1u);
+    EXPECT_EQ(Blocks(std::string(999998, 'x'), art01, blockSize).dots, 0u);
+    EXPECT_EQ(Blocks(std::string(999998, 'x') + "country41", art01, blockSize).dots, 2u);
+    EXPECT_EQ(Blocks(std::string(999997, 'x') + "country41", art01, blockSize).dots, 1u);
+    EXPECT_EQ(Blocks(std::string(999996, 'x') + "country41x", art01, blockSize).dots, 1u);
+    EXPECT_EQ(Blocks(std::string(999997, 'x') + "country41x", art01, blockSize).dots, 2u);
+    EXPECT_EQ(Blocks(std::string(999998, 'x') + "country_41", art01, blockSize).dots, 2u);
+    EXPECT_EQ(Blocks(std::string(999997, 'x') + "country_41", art01, blockSize).dots, 1u);
+    EXPECT_EQ(Blocks(std::string(999990, 'x') + "countr_41", art01, blockSize).dots, 1u);
+  }
+}
+
+// Delivers `good` bytes, then fails the way a disk read error does.
+class FailingBuffer : public std::streambuf {
+ public:
+  explicit FailingBuffer(std::string good) : good_(std::move(good)) { setg(good_.data(), good_.data(), good_.data() + good_.size()); }
+
+ protected:
+  int_type underflow() override { throw std::ios_base::failure("read error"); }
+
+ private:
+  std::string good_;
+};
+
+TEST(ArtScanner, ReadErrorEndsTheScanWithTheStreamBad) {
+  FailingBuffer buffer(std::string(5000, 'g') + "41");
+  std::istream in(&buffer);
+  std::ostringstream out;
+  testing::internal::CaptureStdout();
+  ScanAndReplace(in, out, Art01Rules(), true, 1024);
+  testing::internal::GetCapturedStdout();
+  EXPECT_TRUE(in.bad());
+  EXPECT_LT(out.str().size(), 5002u);  // never reported as a whole archive
+}
+
+TEST(ArtScanner, WriteErrorStopsReadingTheRest) {
+  std::istringstream in(std::string(100 * 1024, 'x'));
+  std::ostream out(nullptr);  // bad from the start, like a full disk
+  ScanAndReplace(in, out, Art03Rules(), false, 1024);
+  EXPECT_EQ(in.tellg(), std::streampos(1024));
+}
+
+}  // namespace
