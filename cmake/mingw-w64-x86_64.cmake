@@ -1,0 +1,22 @@
+# Cross-compiles for 64-bit Windows with MinGW-w64 (Debian: g++-mingw-w64-x86-64).
+# The programs are linked statically (see CMakeLists.txt), so the .exe needs
+# no MinGW runtime DLL beside it.
+set(CMAKE_SYSTEM_NAME Windows)
+set(CMAKE_SYSTEM_PROCESSOR x86_64)
+
+set(mingw_prefix x86_64-w64-mingw32)
+set(CMAKE_C_COMPILER ${mingw_prefix}-gcc)
+set(CMAKE_CXX_COMPILER ${mingw_prefix}-g++)
+set(CMAKE_RC_COMPILER ${mingw_prefix}-windres)
+
+set(CMAKE_FIND_ROOT_PATH /usr/${mingw_prefix})
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+
+# Programs built here run under Wine when the tests need to run them.
+find_program(VANDORIL_WINE64 NAMES wine64 wine PATHS /usr/lib/wine NO_CMAKE_FIND_ROOT_PATH)
+if(VANDORIL_WINE64)
+  set(CMAKE_CROSSCOMPILING_EMULATOR ${VANDORIL_WINE64})
+endif()

@@ -1,0 +1,261 @@
+#!/usr/bin/env bash
+# End-to-end tests of the Windows program, run under Wine with the real
+# command interpreter behind std::system, in sample game folders:
+#   - an install and an uninstall run that give every file back (archives
+#     byte for byte, text files line for line) and start the editor;
+#   - every refusal, with its exact messages (CR LF line ends on Windows),
+#     exit status 0 and no file changed;
+#   - a results script that cannot be opened: "error!!!", exit status 1, the
+#     marker and the backups made so far left in place.
+# Registered as a CTest test by tests/wine/CMakeLists.txt; prints one line per
+# check and the time that each phase took.
+set -u
+
+usage() {
+  echo "usage: $0 --wine WINE64 --wineserver WINESERVER --prefix WINEPREFIX --patch vandoril-patch.exe" \
+       "--editor editor.exe --make-sample-game PROGRAM --work DIR" >&2
+  exit 2
+}
+wine= wineserver= prefix= patch= editor= make_sample_game= work=
+while [ $# -gt 0 ]; do
+  [ $# -ge 2 ] || usage
+  case $1 in
+    --wine) wine=$2 ;;
+    --wineserver) wineserver=$2 ;;
+    --prefix) prefix=$2 ;;
+    --patch) patch=$2 ;;
+    --editor) editor=$2 ;;
+    --make-sample-game) make_sample_game=$2 ;;
+    --work) work=$2 ;;
+    *) usage ;;
+  esac
+  shift 2
+done
+for value in "$wine" "$wineserver" "$prefix" "$patch" "$editor" "$make_sample_game" "$work"; do
+  [ -n "$value" ] || usage
+done
+
+# Quiet Wine, in a prefix of its own, without windows or downloads.
+export WINEPREFIX=$prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+unset DISPLAY WAYLAND_DISPLAY
+# Ends the Wine processes of this prefix only (the server lingers otherwise).
+trap '"$wineserver" -k 2>/dev/null' EXIT
+
+rm -rf "$work"
+mkdir -p "$work"
+out=$work/last.out err=$work/last.err expected=$work/expected
+
+passed=0 failed=0
+check() {  # DESCRIPTION COMMAND...: one check, counted
+  local what=$1
+  shift
+  if "$@"; then
+    passed=$((passed + 1))
+    echo "ok: $what"
+  else
+    failed=$((failed + 1))
+    echo "FAIL: $what"
+  fi
+}
+
+now() { date +%s.%N; }
+since() { awk -v start="$1" -v end="$(now)" 'BEGIN { printf "%.1f s", end - start }'; }
+started=$(now)
+
+# --- Files and their contents ----------------------------------------------
+
+crlf() { printf '%s\r\n' "$@"; }
+text_lines() { awk '{ sub(/\r$/, ""); print }' "$1"; }
+
+show_difference() {  # EXPECTED ACTUAL: both made visible, control characters too
+  echo "  expected: $(cat -A "$1" | head -c 2000)"
+  echo "  actual:   $(cat -A "$2" | head -c 2000)"
+}
+same_bytes() {  # EXPECTED-FILE ACTUAL-FILE
+  cmp -s "$1" "$2" || { show_difference "$1" "$2"; return 1; }
+}
+starts_with() {  # FILE PREFIX-FILE
+  head -c "$(stat -c %s "$2")" "$1" | cmp -s - "$2" || { show_difference "$2" "$1"; return 1; }
+}
+ends_with() {  # FILE SUFFIX-FILE
+  tail -c "$(stat -c %s "$2")" "$1" | cmp -s - "$2" || { show_difference "$2" "$1"; return 1; }
+}
+is_empty_file() { [ -f "$1" ] && [ ! -s "$1" ]; }
+is_absent() { [ ! -e "$1" ]; }
+differs() { ! cmp -s "$1" "$2"; }
+
+# Every path in the folder, and the checksum of every file.
+snapshot() {
+  (cd "$1" && find . -mindepth 1 -printf '%y %p\n' | LC_ALL=C sort &&
+    find . -type f -print0 | LC_ALL=C sort -z | xargs -0 md5sum)
+}
+unchanged_since() {  # FOLDER SNAPSHOT-FILE
+  snapshot "$1" | diff "$2" - >/dev/null || { snapshot "$1" | diff "$2" - | head -20; return 1; }
+}
+
+# True when FOLDER holds every file of ORIGINAL again and nothing else but the
+# editor's log: archives and programs byte for byte, text files line for line.
+gives_every_file_back() {  # ORIGINAL FOLDER
+  local original=$1 folder=$2 ok=0 file
+  if ! diff <(cd "$original" && find . -mindepth 1 | LC_ALL=C sort) \
+            <(cd "$folder" && find . -mindepth 1 ! -path ./editor.log | LC_ALL=C sort); then
+    ok=1
+  fi
+  while IFS= read -r -d '' file; do
+    [ -f "$folder/$file" ] || continue
+    case $file in
+      *.big | *.exe) cmp -s "$original/$file" "$folder/$file" || { echo "  bytes differ: $file"; ok=1; } ;;
+      *) cmp -s <(text_lines "$original/$file") <(text_lines "$folder/$file") ||
+           { echo "  lines differ: $file"; ok=1; } ;;
+    esac
+  done < <(cd "$original" && find . -type f -print0)
+  return $ok
+}
+
+no_backup_left() {  # FOLDER
+  local found
+  found=$(cd "$1" && find . -name '*.bak')
+  [ -z "$found" ] || { echo "  left behind: $found"; return 1; }
+}
+
+# --- Running the program ------------------------------------------------------
+
+# Runs the program placed in FOLDER, with FOLDER as the current directory and
+# standard input from /dev/null; sets $status.
+run_patch() {  # FOLDER ARGUMENTS...
+  local folder=$1
+  shift
+  (cd "$folder" && "$wine" ./vandoril-patch.exe "$@" </dev/null >"$out" 2>"$err")
+  status=$?
+}
+
+make_game() {  # FOLDER: a sample game with the Windows programs in it
+  "$make_sample_game" "$1" >/dev/null || { echo "make-sample-game failed" >&2; exit 1; }
+  cp "$editor" "$1/editor.exe"
+  cp "$patch" "$1/vandoril-patch.exe"
+}
+
+# --- Wine prefix ----------------------------------------------------------------
+
+if [ ! -f "$prefix/system.reg" ]; then
+  phase=$(now)
+  "$wine" wineboot --init </dev/null >"$work/wineboot.log" 2>&1
+  "$wineserver" -w
+  echo "time: wineboot of a new prefix: $(since "$phase")"
+fi
+[ -f "$prefix/system.reg" ] || { echo "Wine prefix could not be created:"; cat "$work/wineboot.log"; exit 1; }
+
+# What this interpreter's "pause" prints when no key can be read.
+(cd "$work" && "$wine" cmd /c pause </dev/null >"$work/pause.out" 2>/dev/null)
+
+# --- Messages -----------------------------------------------------------------
+
+EDITOR_MISSING="Veldo-Editor wasn't found. That means you haven't installed the editor or this patch was not placed in the Veldo-Folder. Patch will not be installed."
+BETA_FOUND="Beta Patch found. Please uninstall the Betapatch first. Therefor you need the Betapatch-Installer."
+PATCH_2005_FOUND="Patch for Veldo 2005 found. Please uninstall the Veldo2005 patch first. Therefor you need the Veldo 2005 patch-Installer."
+AFTER_UNINSTALLATION="After uninstallation, execute this patch again to install it."
+ALREADY_INSTALLED="Patch is already installed. Aborting installation."
+HOW_TO_UNINSTALL='To uninstall the patch please execute the file "Brisco-UnInstall.exe".'
+ATTENTION='ATTENTION: Before installing new database updates or game updates you have to uninstall this patch by executing the file "Brisco-UnInstall.exe". Otherwise your database will be corrupt. After installing the updates this patch can be installed again.'
+WAITING="This will take some time. Please wait until the window closes..."
+MARKER=vandoril_06.dontdelete
+
+# --- Install and uninstall ---------------------------------------------------
+
+phase=$(now)
+game=$work/game original=$work/original
+make_game "$game"
+cp -a "$game" "$original"
+echo "time: sample game: $(since "$phase")"
+
+phase=$(now)
+run_patch "$game"
+echo "time: install run: $(since "$phase")"
+check "install: exit status 0" [ "$status" -eq 0 ]
+{ crlf "$ATTENTION" ""; printf '%s' "$WAITING"; } >"$expected"
+check "install: attention text, one empty line, waiting line" starts_with "$out" "$expected"
+{ printf '\r\n'; cat "$work/pause.out"; } >"$expected"
+check "install: ends with a line end and pause" ends_with "$out" "$expected"
+check "install: the marker is an empty file" is_empty_file "$game/$MARKER"
+check "install: no backup file is left" no_backup_left "$game"
+check "install: the backup directory is removed" is_absent "$game/database/bak"
+check "install: the editor was started with -master" same_bytes <(echo -master) <(text_lines "$game/editor.log")
+for file in art_01.big art_02.big art_03.big database/countries.sav script/Results.txt \
+            database/country34.sav database/country41.sav database/country1.sav; do
+  check "install: $file is rewritten" differs "$original/$file" "$game/$file"
+done
+
+phase=$(now)
+run_patch "$game" /uninstall
+echo "time: uninstall run: $(since "$phase")"
+check "uninstall: exit status 0" [ "$status" -eq 0 ]
+printf '%s' "$WAITING" >"$expected"
+check "uninstall: starts with the waiting line" starts_with "$out" "$expected"
+{ printf '\r\n'; cat "$work/pause.out"; } >"$expected"
+check "uninstall: ends with a line end and pause" ends_with "$out" "$expected"
+check "uninstall: the marker is deleted" is_absent "$game/$MARKER"
+check "uninstall: the editor was started with -master again" \
+  same_bytes <(printf -- '-master\n-master\n') <(text_lines "$game/editor.log")
+check "uninstall: every file is given back" gives_every_file_back "$original" "$game"
+
+# --- Refusals -------------------------------------------------------------------
+
+phase=$(now)
+folder=$work/refusals
+cp -a "$original" "$folder"
+# Runs the program in $folder and checks for exactly the given message lines,
+# then "pause", exit status 0, nothing on standard error and no file changed.
+expect_refusal() {  # DESCRIPTION FIRST-LINE SECOND-LINE ARGUMENTS...
+  local what=$1 first=$2 second=$3
+  shift 3
+  snapshot "$folder" >"$work/before"
+  run_patch "$folder" "$@"
+  { crlf "$first" "$second"; cat "$work/pause.out"; } >"$expected"
+  check "$what: exit status 0" [ "$status" -eq 0 ]
+  check "$what: exact messages and pause" same_bytes "$expected" "$out"
+  check "$what: nothing on standard error" [ ! -s "$err" ]
+  check "$what: no file changed" unchanged_since "$folder" "$work/before"
+}
+
+mv "$folder/editor.exe" "$work/editor.exe.aside"
+touch "$folder/vandoril.dontdelete" "$folder/vandoril_03.dontdelete" "$folder/$MARKER"
+expect_refusal "editor missing, every marker present" "$EDITOR_MISSING" "" /uninstall
+mv "$work/editor.exe.aside" "$folder/editor.exe"
+expect_refusal "beta and 2005 markers" "$BETA_FOUND" "$AFTER_UNINSTALLATION" /uninstall
+rm "$folder/vandoril.dontdelete"
+expect_refusal "2005 marker" "$PATCH_2005_FOUND" "$AFTER_UNINSTALLATION"
+rm "$folder/vandoril_03.dontdelete"
+mv "$folder/Brisco-UnInstall.exe" "$work/uninstaller.aside"
+expect_refusal "installed, uninstaller missing, /uninstall" "$ALREADY_INSTALLED" "$HOW_TO_UNINSTALL" /uninstall
+mv "$work/uninstaller.aside" "$folder/Brisco-UnInstall.exe"
+expect_refusal "installed, no argument" "$ALREADY_INSTALLED" "$HOW_TO_UNINSTALL"
+expect_refusal "installed, /UNINSTALL" "$ALREADY_INSTALLED" "$HOW_TO_UNINSTALL" /UNINSTALL
+expect_refusal "installed, -uninstall" "$ALREADY_INSTALLED" "$HOW_TO_UNINSTALL" -uninstall
+expect_refusal "installed, /uninstall and a second argument" "$ALREADY_INSTALLED" "$HOW_TO_UNINSTALL" /uninstall extra
+echo "time: 8 refusal runs: $(since "$phase")"
+
+# --- A results script that cannot be opened ----------------------------------
+
+phase=$(now)
+folder=$work/no-results-script
+cp -a "$original" "$folder"
+rm "$folder/script/Results.txt"
+run_patch "$folder"
+check "results script missing: exit status 1" [ "$status" -eq 1 ]
+printf 'error!!!' >"$expected"
+check "results script missing: error text last on standard error" ends_with "$err" "$expected"
+printf '.' >"$expected"
+check "results script missing: output stops at the step's dot, no pause" ends_with "$out" "$expected"
+check "results script missing: the editor was not started" is_absent "$folder/editor.log"
+check "results script missing: the marker stays" is_empty_file "$folder/$MARKER"
+for file in art_01.bak art_02.bak art_03.bak database/bak/countries.sav; do
+  check "results script missing: backup $file stays" [ -f "$folder/$file" ]
+done
+run_patch "$folder"
+{ crlf "$ALREADY_INSTALLED" "$HOW_TO_UNINSTALL"; cat "$work/pause.out"; } >"$expected"
+check "results script missing: the next run finds the patch installed" same_bytes "$expected" "$out"
+echo "time: error path: $(since "$phase")"
+
+echo "time: all Wine tests: $(since "$started")"
+echo "wine: $passed passed, $failed failed"
+[ "$failed" -eq 0 ]
