@@ -17,26 +17,41 @@ bool Exists(const std::string& path) {
   return lstat(path.c_str(), &st) == 0;
 }
 
+// Fails with errno set to `error`.
+int Fail(int error) {
+  errno = error;
+  return -1;
+}
+
 }  // namespace
 
 int RenameNoReplace(const std::string& from, const std::string& to) {
 #if defined(__linux__) && defined(SYS_renameat2)
   // Atomic where the file system supports it.
   constexpr unsigned kRenameNoReplace = 1;  // RENAME_NOREPLACE
-  if (syscall(SYS_renameat2, AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), kRenameNoReplace) == 0)
-    return 0;
-  if (errno != EINVAL && errno != ENOSYS) return -1;
+  if (syscall(SYS_renameat2, AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), kRenameNoReplace) == 0) return 0;
+  // EINVAL: the file system cannot do it; ENOSYS, EPERM: an old kernel or a
+  // sandbox refuses the call.  Everything below is safe to try in any case.
+  if (errno != EINVAL && errno != ENOSYS && errno != EPERM && errno != EOPNOTSUPP) return -1;
 #endif
-  // Without it: a hard link is created only where nothing of that name
-  // exists, which keeps the check atomic for regular files.
   struct stat st;
   if (lstat(from.c_str(), &st) != 0) return -1;
-  if (S_ISREG(st.st_mode) && link(from.c_str(), to.c_str()) == 0) {
-    if (unlink(from.c_str()) == 0) return 0;
-    unlink(to.c_str());
-    return -1;
+  // A hard link is created only where nothing of that name exists, which
+  // keeps the check atomic for regular files.
+  if (S_ISREG(st.st_mode)) {
+    if (link(from.c_str(), to.c_str()) == 0) {
+      if (unlink(from.c_str()) == 0) return 0;
+      const int error = errno;
+      unlink(to.c_str());  // back to the state before: only `from` names the file
+      return Fail(error);
+    }
+    if (errno == EEXIST) return -1;
+    // ENOENT, ENOTDIR: no such destination folder; EXDEV: another file
+    // system, where no rename can succeed either.
+    if (errno == ENOENT || errno == ENOTDIR || errno == EXDEV) return -1;
   }
-  if (errno == EEXIST || Exists(to)) return -1;
-  // Last resort on file systems without hard links: check, then rename.
+  // Last resort, for directories, links and file systems without hard links:
+  // check, then rename.
+  if (Exists(to)) return Fail(EEXIST);
   return std::rename(from.c_str(), to.c_str()) == 0 ? 0 : -1;
 }
