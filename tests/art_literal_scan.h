@@ -47,8 +47,10 @@ inline const LiteralStep& LiteralArt03() {
   return step;
 }
 
-// Scans `in` into `out`; returns the number of dots the scan prints.
-inline std::size_t LiteralScan(std::istream& in, std::ostream& out, const LiteralStep& step) {
+// Scans `in` into `out`; returns the number of dots the scan prints, and
+// leaves the pass counter's final value in `*passCounterAtEnd` when given.
+inline std::size_t LiteralScan(std::istream& in, std::ostream& out, const LiteralStep& step,
+                               std::uint32_t* passCounterAtEnd = nullptr) {
   std::size_t dots = 0;
   std::uint32_t passCounter = 0;
   char candidate[12];
@@ -85,5 +87,6 @@ inline std::size_t LiteralScan(std::istream& in, std::ostream& out, const Litera
       in.seekg(resume);
     }
   }
+  if (passCounterAtEnd != nullptr) *passCounterAtEnd = passCounter;
   return dots;
 }
