@@ -16,11 +16,11 @@ pristine=$demo/pristine
 
 rule() { printf '\n===== %s =====\n' "$1"; }
 
-# Shows the lines of FILE that match PATTERN and the COUNT lines after each,
+# Shows the lines of FILE that match PATTERN (extended regular expression) and the COUNT lines after each,
 # numbered, with the CR of the CR LF line ends taken away.
 show() {
   if [ -f "$1" ]; then
-    tr -d '\r' < "$1" | grep -n -A "$3" -e "$2" | sed 's/^/    /' || echo "    (no such line)"
+    tr -d '\r' < "$1" | grep -n -E -A "$3" -e "$2" | sed -e '/^--$/d' -e 's/^/    /' || echo "    (no such line)"
   else
     echo "    ($1 is missing)"
   fi
@@ -51,12 +51,11 @@ run_patch
 
 rule "After the install"
 echo "database/countries.sav, the two records (each now stands where the other stood):"
-show "$game/database/countries.sav" '^San Marino' 5
-show "$game/database/countries.sav" '^Niederlande' 5
+show "$game/database/countries.sav" '^(San Marino|Niederlande)' 5
 echo "script/Results.txt, the two lines:"
-show "$game/script/Results.txt" '^[0-9]* ; San_Marino$' 0
-show "$game/script/Results.txt" '^[0-9]* ; Netherlands	1$' 0
+show "$game/script/Results.txt" '^[0-9]+ ; (San_Marino|Netherlands	1)$' 0
 echo "database/country34.sav, now the Netherlands' database with its codes rewritten to 34's:"
+show "$game/database/country34.sav" '^; Veldo country database' 1
 show "$game/database/country34.sav" '^%INDEX%COMPETITIONPART' 3
 echo "The archives (art_02.big changes length by 2 bytes per exchanged name):"
 for name in art_01.big art_02.big art_03.big; do
