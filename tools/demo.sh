@@ -20,7 +20,8 @@ rule() { printf '\n===== %s =====\n' "$1"; }
 # numbered, with the CR of the CR LF line ends taken away.
 show() {
   if [ -f "$1" ]; then
-    tr -d '\r' < "$1" | grep -n -E -A "$3" -e "$2" | sed -e '/^--$/d' -e 's/^/    /' || echo "    (no such line)"
+    found=$(tr -d '\r' < "$1" | grep -n -E -A "$3" -e "$2" | sed -e '/^--$/d' -e 's/^/    /')
+    if [ -n "$found" ]; then echo "$found"; else echo "    (no such line)"; fi
   else
     echo "    ($1 is missing)"
   fi
