@@ -21,7 +21,7 @@ rule() { printf '\n===== %s =====\n' "$1"; }
 show() {
   if [ -f "$1" ]; then
     found=$(tr -d '\r' < "$1" | grep -n -E -A "$3" -e "$2" | sed -e '/^--$/d' -e 's/^/    /')
-    if [ -n "$found" ]; then echo "$found"; else echo "    (no such line)"; fi
+    if [ -n "$found" ]; then printf '%s\n' "$found"; else echo "    (no such line)"; fi
   else
     echo "    ($1 is missing)"
   fi
