@@ -8,6 +8,7 @@
 
 #include "archives/art_rules.h"
 #include "archives/block_scanner.h"
+#include "archives/byte_search.h"
 #include "art_literal_scan.h"
 #include "test_support.h"
 
@@ -160,6 +161,24 @@ TEST(ArtScanner, PassCountNearTheFirstProgressDot) {
     EXPECT_EQ(Blocks(std::string(999998, 'x') + "country_41", art01, blockSize).dots, 2u);
     EXPECT_EQ(Blocks(std::string(999997, 'x') + "country_41", art01, blockSize).dots, 1u);
     EXPECT_EQ(Blocks(std::string(999990, 'x') + "countr_41", art01, blockSize).dots, 1u);
+  }
+}
+
+// Every position, both sides of the 32-byte rounds, bytes above 0x7F, and
+// sets too large for the fast search.
+TEST(ArtScanner, FindBytePairFindsTheFirstPairAnywhere) {
+  for (std::size_t size = 0; size < 80; ++size) {
+    for (std::size_t first = 0; first < size; ++first) {
+      std::string data(size, 'a');
+      data[first] = '\xE9';
+      const std::size_t expected = first + 1 < size ? first : size;
+      if (first + 1 < size) data[first + 1] = '4';
+      if (first + 3 < size) data.replace(first + 2, 2, "g3");  // a later pair
+      EXPECT_EQ(FindBytePair(data.data(), size, "g\xE9", "34"), expected) << size << " " << first;
+      EXPECT_EQ(FindBytePair(data.data(), size, "\xE9gxyz", "34"), expected) << size << " " << first;
+      if (first > 0) data[first - 1] = 'g';  // "g" + "\xE9" is no pair
+      EXPECT_EQ(FindBytePair(data.data(), size, "g\xE9", "43o"), expected) << size << " " << first;
+    }
   }
 }
 

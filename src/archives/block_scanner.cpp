@@ -6,36 +6,24 @@
 #include <iostream>
 #include <string>
 
+#include "archives/byte_search.h"
+
 namespace {
 
 constexpr std::uint64_t kPassesPerDot = 1000000;
-
-// Finds the first byte in buffer[from, end) that is one of `triggers` and
-// returns its index, or `end`.  `next` remembers per trigger the index last
-// found for it (or `end`), which stays the answer while it is not before
-// `from`; -1 marks an entry as unknown.
-std::size_t FindTrigger(const char* buffer, std::size_t from, std::size_t end, const std::string& triggers,
-                        std::vector<std::ptrdiff_t>& next) {
-  std::size_t nearest = end;
-  for (std::size_t k = 0; k < triggers.size(); ++k) {
-    if (next[k] < static_cast<std::ptrdiff_t>(from)) {
-      const void* found = std::memchr(buffer + from, triggers[k], end - from);
-      next[k] = found != nullptr ? static_cast<const char*>(found) - buffer : static_cast<std::ptrdiff_t>(end);
-    }
-    nearest = std::min(nearest, static_cast<std::size_t>(next[k]));
-  }
-  return nearest;
-}
 
 // Index of the first rule whose whole pattern stands at `at`, where
 // `available` bytes are present; rules.size() when none does.
 std::size_t MatchAt(const char* at, std::size_t available, const std::vector<SubstitutionRule>& rules) {
   for (std::size_t k = 0; k < rules.size(); ++k) {
     const std::string_view pattern = rules[k].pattern;
-    if (pattern[0] == *at && pattern.size() <= available && std::memcmp(at, pattern.data(), pattern.size()) == 0)
-      return k;
+    if (pattern.size() <= available && std::memcmp(at, pattern.data(), pattern.size()) == 0) return k;
   }
   return rules.size();
+}
+
+void AddOnce(std::string& set, char byte) {
+  if (set.find(byte) == std::string::npos) set += byte;
 }
 
 }  // namespace
@@ -43,17 +31,22 @@ std::size_t MatchAt(const char* at, std::size_t available, const std::vector<Sub
 void ScanAndReplace(std::istream& in, std::ostream& out, const std::vector<SubstitutionRule>& rules,
                     bool countPasses, std::size_t blockSize) {
   blockSize = std::max<std::size_t>(blockSize, 1);
-  // `keep` bytes after a position are enough to decide whether a pattern
-  // starts there; that many are carried over from one block to the next.
-  std::size_t keep = 0;
-  std::string triggers;
+  // A pattern can start only where one of its first bytes is followed by one
+  // of its second bytes.  `keep` bytes after a position are enough to decide
+  // whether a pattern starts there; that many are carried over to the next
+  // block.
+  std::string firsts, seconds;
+  std::size_t keep = 1;
   for (const SubstitutionRule& rule : rules) {
+    AddOnce(firsts, rule.pattern[0]);
+    AddOnce(seconds, rule.pattern[1]);
     keep = std::max(keep, rule.pattern.size() - 1);
-    if (triggers.find(rule.pattern[0]) == std::string::npos) triggers += rule.pattern[0];
   }
   std::vector<char> buffer(keep + blockSize);
-  std::vector<std::ptrdiff_t> nextTrigger(triggers.size());
 
+  // The byte-at-a-time scan reads each byte on its own once, except those of
+  // a match after its first, and reads once more at the end of the input.
+  // Each read is a pass, and every 1,000,000th prints a dot.
   std::uint64_t passes = 0;  // since the last progress dot
   auto addPasses = [&](std::size_t count) {
     if (!countPasses) return;
@@ -71,20 +64,22 @@ void ScanAndReplace(std::istream& in, std::ostream& out, const std::vector<Subst
     // or the input ends first.
     const std::size_t limit = atEnd ? length : (length > keep ? length - keep : 0);
 
-    std::fill(nextTrigger.begin(), nextTrigger.end(), -1);
     std::size_t at = 0;
     std::size_t unwritten = 0;  // start of the span not yet written
     while (at < limit) {
-      const std::size_t trigger = FindTrigger(buffer.data(), at, limit, triggers, nextTrigger);
-      addPasses(trigger - at + (trigger < limit ? 1 : 0));  // each byte up to the trigger read alone
-      at = trigger;
+      const std::size_t searchEnd = std::min(limit + 1, length);
+      const std::size_t start =
+          std::min(limit, at + FindBytePair(buffer.data() + at, searchEnd - at, firsts, seconds));
+      addPasses(start - at);
+      at = start;
       if (at == limit) break;
+      addPasses(1);
       const std::size_t rule = MatchAt(buffer.data() + at, length - at, rules);
       if (rule == rules.size()) {
         ++at;
         continue;
       }
-      // The matched bytes after the trigger are never read on their own.
+      // The matched bytes after the first are never read on their own.
       out.write(buffer.data() + unwritten, static_cast<std::streamsize>(at - unwritten));
       out.write(rules[rule].replacement.data(), static_cast<std::streamsize>(rules[rule].replacement.size()));
       std::cout.put('.');
