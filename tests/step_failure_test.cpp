@@ -130,6 +130,21 @@ TEST_F(FullRunFailureTest, FullDiskWhileRewritingACountryDatabase) {
   EXPECT_TRUE(Has("database/country8.sav") && !Has("database/bak/country8.sav")) << "no later database was touched";
 }
 
+TEST_F(FullRunFailureTest, FullDiskWhileExchangingTheTwoDatabases) {
+  MakeGame({"--archive-mib", "0"});
+  const std::string country34 = Read("database/country34.sav");
+  const std::string country41 = Read("database/country41.sav") + ManyLines(5000, "filler line ");
+  WriteFile(Path("database/country41.sav"), country41);
+
+  // Writing country 41's database as the new country 34 fails.
+  const RunResult run = RunPatchOnFullDisk(dir_, 64 * 1024);
+  ExpectStoppedInstall(run);
+  EXPECT_TRUE(Contains(run.err, "database/country34.sav")) << run.err;
+  EXPECT_EQ(Read("database/bak/country34.sav"), country34);
+  EXPECT_EQ(Read("database/bak/country41.sav"), country41);
+  EXPECT_FALSE(Has("database/country41.sav")) << "the second pass did not run";
+}
+
 TEST_F(FullRunFailureTest, AnArchiveBackupThatCannotBeReadLeavesTheArchiveAlone) {
   MakeGame();
   const std::string art01 = Read("art_01.big");
