@@ -12,6 +12,7 @@
 #include "installer/remove_backups.h"
 #include "installer/run_shell.h"
 #include "platform/files.h"
+#include "platform/process_setup.h"
 
 namespace {
 
@@ -49,6 +50,7 @@ int Refuse(const char* first, const char* second) {
 }  // namespace
 
 int main(int argc, char* argv[]) {
+  SetUpProcess();
   if (!FileIsPresent("editor.exe")) {
     std::cout << kEditorMissing << std::endl << std::endl;
     return Pause();

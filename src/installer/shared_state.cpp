@@ -16,9 +16,11 @@ std::streampos sharedFilePosition = 0;
 
 namespace {
 
-// Names of the files the current step has open, for the failure message.
+// Names of the files the current step has open, and where the target's
+// previous content is kept, for the failure message.
 std::string currentBackup;
 std::string currentTarget;
+std::string currentTargetBackup;
 
 // Larger buffers than the default keep system calls few on big files.
 constexpr std::size_t kStreamBufferSize = 256 * 1024;
@@ -32,9 +34,10 @@ bool IsDirectory(const std::string& path) {
 
 }  // namespace
 
-bool OpenStepFiles(const std::string& backup, const std::string& target) {
+bool OpenStepFiles(const std::string& backup, const std::string& target, const std::string& targetBackup) {
   currentBackup = backup;
   currentTarget = target;
+  currentTargetBackup = targetBackup.empty() ? backup : targetBackup;
   sharedInput.rdbuf()->pubsetbuf(inputBuffer, kStreamBufferSize);
   sharedOutput.rdbuf()->pubsetbuf(outputBuffer, kStreamBufferSize);
 
@@ -66,7 +69,7 @@ void CloseStepFiles() {
     std::cout.flush();
     std::cerr << "\nvandoril-patch: " << (readFailed ? "reading \"" + currentBackup + "\"" : "writing \"" + currentTarget + "\"")
               << " failed (" << (readFailed ? "I/O error" : "disk full or I/O error") << "). \"" << currentTarget
-              << "\" is incomplete; its previous content is kept in \"" << currentBackup
+              << "\" is incomplete; its previous content is kept in \"" << currentTargetBackup
               << "\". The patch stopped here and removed no backup.\n";
     std::exit(1);
   }

@@ -27,8 +27,10 @@ extern std::streampos sharedFilePosition;
 // truncation on sharedOutput.  When the backup cannot be opened while
 // something named `target` still exists, the target is left untouched and
 // sharedOutput stays closed: its content was never moved to the backup.
-// Returns true when both streams are open.
-bool OpenStepFiles(const std::string& backup, const std::string& target);
+// Returns true when both streams are open.  `targetBackup` names where the
+// target's previous content is kept, for the failure message, when that is
+// not `backup` itself (a file written from another file's backup).
+bool OpenStepFiles(const std::string& backup, const std::string& target, const std::string& targetBackup = {});
 
 // Closes sharedInput, then sharedOutput, and resets both to good.  When a read
 // of the backup failed (other than at its end) or a write or the close of the
