@@ -14,6 +14,7 @@ void SwapCountryDatabases();
 struct TransferPass {
   const char* fileRead;
   const char* fileWritten;
+  const char* fileWrittenBackup;  // where the file written was moved before
   const char* oldLeadingCode;  // 2 characters
   const char* newLeadingCode;
   const char* oldInnerCode;  // 3 characters

@@ -1,10 +1,12 @@
 #include "database/country_references.h"
 
+#include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string>
 
 #include "database/database_rewrite.h"
-#include "database/line_rewriting.h"
+#include "database/line_stream.h"
 #include "database/section_state.h"
 #include "installer/run_shell.h"
 #include "installer/shared_state.h"
@@ -26,33 +28,40 @@ bool IsCountryIdLine(SectionState state, std::uint64_t recordLine) {
   return false;
 }
 
+// The state that a line beginning with '%' leads to: the record markers open
+// or close a record (and an opening one sets `recordLine` to 0); any other
+// such line counts as a record line like every other.
+bool FollowMarker(const char* line, std::size_t size, SectionState& state, std::uint64_t& recordLine) {
+  if (LineBeginsWith(line, size, "%INDEX%CLUB")) {
+    state = Club;
+  } else if (LineBeginsWith(line, size, "%INDEXEND%CLUB") || LineBeginsWith(line, size, "%INDEXEND%PLAYER")) {
+    state = NoSection;
+    return true;
+  } else if (LineBeginsWith(line, size, "%INDEX%PLAYER")) {
+    state = Player;
+  } else {
+    return false;
+  }
+  recordLine = 0;
+  return true;
+}
+
 void SwapIdsInRecords() {
   SectionState state = NoSection;
   std::uint64_t recordLine = 0;
-  while (ReadSharedLine(sharedLineBuffer)) {
-    const std::string& line = sharedLineBuffer;
-    if (BeginsWith(line, "%INDEX%CLUB")) {
-      state = Club;
-      recordLine = 0;
-    } else if (BeginsWith(line, "%INDEXEND%CLUB")) {
-      state = NoSection;
-    } else if (BeginsWith(line, "%INDEX%PLAYER")) {
-      state = Player;
-      recordLine = 0;
-    } else if (BeginsWith(line, "%INDEXEND%PLAYER")) {
-      state = NoSection;
-    } else if (state == Club || state == Player) {
-      ++recordLine;
-    }
-    if (IsCountryIdLine(state, recordLine)) {
-      if (sharedLineBuffer == "34") {
-        sharedLineBuffer = "41";
-      } else if (sharedLineBuffer == "41") {
-        sharedLineBuffer = "34";
+  StreamSharedLines([&](char* line, std::size_t size) {
+    if (line[0] == '%' && size != 0 && FollowMarker(line, size, state, recordLine)) return;
+    if (state == NoSection) return;
+    ++recordLine;
+    // A line that is "34" becomes "41" and one that is "41" becomes "34".
+    if (size == 2 && IsCountryIdLine(state, recordLine)) {
+      if (line[0] == '3' && line[1] == '4') {
+        std::memcpy(line, "41", 2);
+      } else if (line[0] == '4' && line[1] == '1') {
+        std::memcpy(line, "34", 2);
       }
     }
-    WriteSharedLine(sharedLineBuffer);
-  }
+  });
 }
 
 }  // namespace

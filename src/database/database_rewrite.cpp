@@ -14,19 +14,20 @@ void Warn(const std::string& message) {
 
 }  // namespace
 
-bool OpenDatabaseRewrite(const std::string& backup, const std::string& live) {
+bool OpenDatabaseRewrite(const std::string& backup, const std::string& live, const std::string& liveBackup) {
+  const std::string& ownBackup = liveBackup.empty() ? backup : liveBackup;
   if (PathExists(live)) {
-    Warn("\"" + live + "\" could not be moved to \"" + backup + "\" and was left as it was.");
+    Warn("\"" + live + "\" could not be moved to \"" + ownBackup + "\" and was left as it was.");
     return false;
   }
   if (PathExists(backup) && !FileIsPresent(backup)) {
     Warn("\"" + backup + "\" cannot be read, so \"" + live + "\" was not written.");
     return false;
   }
-  if (OpenStepFiles(backup, live)) return true;
+  if (OpenStepFiles(backup, live, ownBackup)) return true;
   if (sharedInput.is_open()) {
-    const std::string message = "vandoril-patch: \"" + live + "\" cannot be written; the databases moved so far are kept in "
-                                "\"database/bak\". The patch stopped here and removed no backup.\n";
+    const std::string message = "vandoril-patch: \"" + live + "\" cannot be written; its previous content is kept in \"" +
+                                ownBackup + "\". The patch stopped here and removed no backup.\n";
     FailStep(message.c_str());
   }
   return false;
