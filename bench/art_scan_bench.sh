@@ -17,4 +17,4 @@ mkdir -p "$scratch/work"
 trap 'rm -rf "$scratch"' EXIT
 
 "$build/make-sample-game" "$scratch/game" --archive-mib "$mib" > /dev/null
-"$build/bench/art_scan_bench" "$scratch/game/art_01.big" "$scratch/work" --runs 3
+"$build/bench/art_scan_bench" "$scratch/game/art_01.big" "$scratch/work" --runs 5

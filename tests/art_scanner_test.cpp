@@ -147,23 +147,6 @@ TEST(ArtScanner, PassCountExactToOnePass) {
   }
 }
 
-TEST(ArtScanner, PassCountNearTheFirstProgressDot) {
-  const Step art01 = Steps()[0];
-  // n plain bytes take n + 1 passes, the last one meeting the end; a match of
-  // length L spares the L - 1 bytes after its trigger.
-  for (const std::size_t blockSize : {std::size_t{1000}, kScanBlockSize}) {
-    EXPECT_EQ(Blocks(std::string(999999, 'x'), art01, blockSize).dots, 1u);
-    EXPECT_EQ(Blocks(std::string(999998, 'x'), art01, blockSize).dots, 0u);
-    EXPECT_EQ(Blocks(std::string(999998, 'x') + "country41", art01, blockSize).dots, 2u);
-    EXPECT_EQ(Blocks(std::string(999997, 'x') + "country41", art01, blockSize).dots, 1u);
-    EXPECT_EQ(Blocks(std::string(999996, 'x') + "country41x", art01, blockSize).dots, 1u);
-    EXPECT_EQ(Blocks(std::string(999997, 'x') + "country41x", art01, blockSize).dots, 2u);
-    EXPECT_EQ(Blocks(std::string(999998, 'x') + "country_41", art01, blockSize).dots, 2u);
-    EXPECT_EQ(Blocks(std::string(999997, 'x') + "country_41", art01, blockSize).dots, 1u);
-    EXPECT_EQ(Blocks(std::string(999990, 'x') + "countr_41", art01, blockSize).dots, 1u);
-  }
-}
-
 // Every position, both sides of the 32-byte rounds, bytes above 0x7F, and
 // sets too large for the fast search.
 TEST(ArtScanner, FindBytePairFindsTheFirstPairAnywhere) {

@@ -11,6 +11,7 @@
 namespace {
 
 constexpr std::uint64_t kPassesPerDot = 1000000;
+constexpr std::size_t kAlignment = 4096;
 
 // Index of the first rule whose whole pattern stands at `at`, where
 // `available` bytes are present; rules.size() when none does.
@@ -42,7 +43,11 @@ void ScanAndReplace(std::istream& in, std::ostream& out, const std::vector<Subst
     AddOnce(seconds, rule.pattern[1]);
     keep = std::max(keep, rule.pattern.size() - 1);
   }
-  std::vector<char> buffer(keep + blockSize);
+  // Each block is read to a page boundary with the bytes carried over just
+  // before it, so that the copies into and out of the buffer run aligned.
+  std::vector<char> storage(keep + kAlignment + blockSize);
+  const std::size_t misalignment = reinterpret_cast<std::uintptr_t>(storage.data() + keep) % kAlignment;
+  char* const block = storage.data() + keep + (misalignment == 0 ? 0 : kAlignment - misalignment);
 
   // The byte-at-a-time scan reads each byte on its own once, except those of
   // a match after its first, and reads once more at the end of the input.
@@ -56,7 +61,8 @@ void ScanAndReplace(std::istream& in, std::ostream& out, const std::vector<Subst
 
   std::size_t carried = 0;
   for (;;) {
-    in.read(buffer.data() + carried, static_cast<std::streamsize>(blockSize));
+    in.read(block, static_cast<std::streamsize>(blockSize));
+    char* const data = block - carried;
     const std::size_t length = carried + static_cast<std::size_t>(in.gcount());
     if (in.bad()) break;
     const bool atEnd = length < carried + blockSize;
@@ -69,29 +75,29 @@ void ScanAndReplace(std::istream& in, std::ostream& out, const std::vector<Subst
     while (at < limit) {
       const std::size_t searchEnd = std::min(limit + 1, length);
       const std::size_t start =
-          std::min(limit, at + FindBytePair(buffer.data() + at, searchEnd - at, firsts, seconds));
+          std::min(limit, at + FindBytePair(data + at, searchEnd - at, firsts, seconds));
       addPasses(start - at);
       at = start;
       if (at == limit) break;
       addPasses(1);
-      const std::size_t rule = MatchAt(buffer.data() + at, length - at, rules);
+      const std::size_t rule = MatchAt(data + at, length - at, rules);
       if (rule == rules.size()) {
         ++at;
         continue;
       }
       // The matched bytes after the first are never read on their own.
-      out.write(buffer.data() + unwritten, static_cast<std::streamsize>(at - unwritten));
+      out.write(data + unwritten, static_cast<std::streamsize>(at - unwritten));
       out.write(rules[rule].replacement.data(), static_cast<std::streamsize>(rules[rule].replacement.size()));
       std::cout.put('.');
       at += rules[rule].pattern.size();
       unwritten = at;
     }
-    out.write(buffer.data() + unwritten, static_cast<std::streamsize>(at - unwritten));
+    out.write(data + unwritten, static_cast<std::streamsize>(at - unwritten));
     if (atEnd) addPasses(1);  // the read that meets the end
     std::cout.flush();        // the player sees progress block by block
     if (atEnd || !out) break;
 
     carried = length - at;
-    std::memmove(buffer.data(), buffer.data() + at, carried);
+    std::memmove(block - carried, data + at, carried);
   }
 }
