@@ -9,10 +9,11 @@
 //   copy  `cp -r` of the game's database folder
 //   step  SwapCountryDatabases in a fresh process whose folder is the game,
 //         with "database/bak" made as the country list step makes it
-// Each run's backups are deleted afterwards, so successive runs install and
-// uninstall in turn; after an even number of runs the databases must be back
-// as they were, which the bench checks.  Prints the best time of each and
-// their ratio.
+// Each run's copy and backups are deleted afterwards, so successive runs
+// install and uninstall in turn; after an even number of runs the databases must be back
+// as they were, which the bench checks.  Prints the best and the median time
+// of each, and their ratio, best to best and as the median of the runs' own
+// ratios (which evens out the load of a shared machine).
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -23,6 +24,7 @@
 #include <filesystem>
 #include <iostream>
 #include <string>
+#include <vector>
 
 #include "database/country_databases.h"
 
@@ -37,6 +39,12 @@ double Now() {
 [[noreturn]] void Fail(const std::string& message) {
   std::cerr << "database_swap_bench: " << message << "\n";
   std::exit(2);
+}
+
+double Median(std::vector<double> values) {
+  std::sort(values.begin(), values.end());
+  const std::size_t n = values.size();
+  return n % 2 == 1 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
 }
 
 void Run(const std::string& command) {
@@ -72,36 +80,45 @@ int main(int argc, char* argv[]) {
     if (std::string(argv[i]) == "--runs") runs = std::max(2, std::atoi(argv[i + 1]) / 2 * 2);
   }
   const fs::path generator = fs::canonical("/proc/self/exe").parent_path().parent_path() / "make-sample-game";
-  const fs::path game = work / "game", copy = work / "copy";
+  const fs::path game = work / "game";
   Run("'" + generator.string() + "' '" + game.string() + "' --archive-mib 1 --database-kib " + databaseKib);
   Run("cp -r '" + (game / "database").string() + "' '" + (work / "original").string() + "'");
 
   std::uintmax_t bytes = 0;
   for (int n = 1; n <= 206; ++n) bytes += fs::file_size(game / "database" / ("country" + std::to_string(n) + ".sav"));
 
-  double bestCopy = 1e9, bestStep = 1e9;
+  std::vector<double> copyTimes, stepTimes, ratios;
+  const fs::path copy = work / "copy";
   for (int run = 1; run <= runs; ++run) {
+    // Each side starts with nothing left to write to the disk from before.
+    sync();
     double start = Now();
     Run("cp -r '" + (game / "database").string() + "' '" + copy.string() + "'");
     const double copyTime = Now() - start;
     fs::remove_all(copy);
 
+    sync();
     start = Now();
     RunStep(game);
     const double stepTime = Now() - start;
     fs::remove_all(game / "database" / "bak");
 
-    std::cout << "run " << run << ": copy " << copyTime << " s, step " << stepTime << " s\n";
-    bestCopy = std::min(bestCopy, copyTime);
-    bestStep = std::min(bestStep, stepTime);
+    std::cout << "run " << run << ": copy " << copyTime << " s, step " << stepTime << " s\n" << std::flush;
+    copyTimes.push_back(copyTime);
+    stepTimes.push_back(stepTime);
+    ratios.push_back(stepTime / copyTime);
   }
   const bool same = std::system(("'" + generator.string() + "' --compare '" + (game / "database").string() + "' '" +
                                  (work / "original").string() + "'")
                                     .c_str()) == 0;
 
-  std::cout << "206 databases, " << bytes / (1024.0 * 1024.0) << " MiB in all, best of " << runs << " runs:\n"
-            << "  copy (cp -r)          " << bestCopy << " s\n"
-            << "  SwapCountryDatabases  " << bestStep << " s  (" << bestStep / bestCopy << " x the copy)\n"
+  const double bestCopy = *std::min_element(copyTimes.begin(), copyTimes.end());
+  const double bestStep = *std::min_element(stepTimes.begin(), stepTimes.end());
+  std::cout << "206 databases, " << bytes / (1024.0 * 1024.0) << " MiB in all, " << runs << " runs:\n"
+            << "  copy (cp -r)          best " << bestCopy << " s, median " << Median(copyTimes) << " s\n"
+            << "  SwapCountryDatabases  best " << bestStep << " s, median " << Median(stepTimes) << " s\n"
+            << "  step / copy           best to best " << bestStep / bestCopy << " x, median of the runs "
+            << Median(ratios) << " x\n"
             << "  after " << runs << " runs the databases are " << (same ? "back as they were" : "NOT as they were")
             << "\n";
   return same ? 0 : 1;

@@ -1,6 +1,7 @@
 #include "database/country_databases.h"
 
 #include <cstddef>
+#include <cstdint>
 #include <cstring>
 #include <iostream>
 
@@ -108,9 +109,10 @@ void PutBack(const char* backup, const char* live) {
 void TransferCountryFile(const TransferPass& pass) {
   if (OpenDatabaseRewrite(pass.fileRead, pass.fileWritten, pass.fileWrittenBackup)) {
     SectionState state = NoSection;
-    StreamSharedLines([&](char* line, std::size_t size) {
+    StreamSharedLines('%', [&](char* line, std::size_t size, std::uint64_t) {
       state = NextSection(line, size, state);
       RewriteLine(line, size, state, pass);
+      return kEveryLine;
     });
   }
   CloseStepFiles();

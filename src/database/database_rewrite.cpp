@@ -1,5 +1,6 @@
 #include "database/database_rewrite.h"
 
+#include <cstdio>
 #include <iostream>
 
 #include "installer/shared_state.h"
@@ -20,11 +21,15 @@ bool OpenDatabaseRewrite(const std::string& backup, const std::string& live, con
     Warn("\"" + live + "\" could not be moved to \"" + ownBackup + "\" and was left as it was.");
     return false;
   }
-  if (PathExists(backup) && !FileIsPresent(backup)) {
+  if (OpenStepFiles(backup, live, ownBackup)) return true;
+  if (!sharedInput.is_open() && PathExists(backup)) {
+    // Something stands under the backup name that cannot be read: the live
+    // file, created empty a moment ago, must not pass for the database.
+    sharedOutput.close();
+    std::remove(live.c_str());
     Warn("\"" + backup + "\" cannot be read, so \"" + live + "\" was not written.");
     return false;
   }
-  if (OpenStepFiles(backup, live, ownBackup)) return true;
   if (sharedInput.is_open()) {
     const std::string message = "vandoril-patch: \"" + live + "\" cannot be written; its previous content is kept in \"" +
                                 ownBackup + "\". The patch stopped here and removed no backup.\n";

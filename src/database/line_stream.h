@@ -1,6 +1,7 @@
 // Fast line rewriting of big text files: the shared input is streamed to the
-// shared output in large chunks, and each line is rewritten in place where it
-// lies in the chunk, for rewrites that never change a line's length.
+// shared output in large chunks, each line is rewritten in place where it lies
+// in the chunk (the rewrites never change a line's length), and runs of lines
+// that the rewrite has no use for are passed over 64 bytes at a time.
 #pragma once
 
 #include <cstddef>
@@ -8,11 +9,16 @@
 #include <cstring>
 #include <string>
 
+#include "database/line_masks.h"
 #include "installer/shared_state.h"
 
 // Larger than the buffers of the shared streams, so that they read and write
 // the chunks directly.
 constexpr std::size_t kLineStreamChunk = 1024 * 1024;
+
+// What a rewrite returns: how many of the following lines it has no use for.
+constexpr std::uint64_t kEveryLine = 0;
+constexpr std::uint64_t kNoLine = UINT64_MAX;
 
 // True when the `size` bytes at `line` begin with, or are, the text `prefix`.
 template <std::size_t N>
@@ -24,46 +30,40 @@ bool LineIs(const char* line, std::size_t size, const char (&text)[N]) {
   return size == N - 1 && std::memcmp(line, text, N - 1) == 0;
 }
 
-// The eight bytes at `from` as one word, from[0] in its lowest bits whatever
-// the machine's byte order, with the high bit of each byte that is LF set and
-// every other bit clear.  (Compilers turn the assembly of the word into one
-// load.)
-inline std::uint64_t LineEndMask(const char* from) {
-  const auto* b = reinterpret_cast<const unsigned char*>(from);
-  const std::uint64_t word = std::uint64_t{b[0]} | std::uint64_t{b[1]} << 8 | std::uint64_t{b[2]} << 16 |
-                             std::uint64_t{b[3]} << 24 | std::uint64_t{b[4]} << 32 | std::uint64_t{b[5]} << 40 |
-                             std::uint64_t{b[6]} << 48 | std::uint64_t{b[7]} << 56;
-  constexpr std::uint64_t kLow7 = 0x7F7F7F7F7F7F7F7Full;
-  const std::uint64_t x = word ^ 0x0A0A0A0A0A0A0A0Aull;  // LF bytes become zero
-  return ~(((x & kLow7) + kLow7) | x | kLow7);
-}
-
-// The index of the lowest byte flagged in a non-zero LineEndMask().
-inline std::size_t LowestFlaggedByte(std::uint64_t mask) {
-  const std::uint64_t lowest = mask & (~mask + 1);
-  return static_cast<std::size_t>((lowest >> 7) * 0x0001020304050607ull >> 56);
-}
-
 // Streams the whole of sharedInput to sharedOutput with the line ends of
 // ReadTextLine() and WriteTextLine(): CR LF or a lone LF ends a line, a CR not
 // followed by LF stays in its line, byte 0x1A ends the input, a last line
 // without line end is a line, and every line is written followed by CR LF.
-// Calls rewrite(char* line, std::size_t size) for each line in order; it may
-// change the line's bytes in place, other than to LF, but not its length.
-// Holds one chunk of `chunk` bytes, more only for a longer line.  Stops at a
-// read error, which stays set for CloseStepFiles() to report.
+//
+// Calls rewrite(char* line, std::size_t size, std::uint64_t passed) for the
+// lines in order; it may change the line's bytes in place, other than to LF,
+// but not its length.  It returns how many of the lines that follow it has no
+// use for (kEveryLine: none); those are written as they are, without a call,
+// except the ones that begin with the byte `watched`, and `passed` says how
+// many lines were passed over since the previous call.
+//
+// Holds one chunk of `chunk` bytes in sharedLineBuffer, more only for a
+// longer line.  Stops at a read error, which stays set for CloseStepFiles()
+// to report.
 template <typename Rewrite>
-void StreamSharedLines(Rewrite&& rewrite, std::size_t chunk = kLineStreamChunk) {
-  std::string buffer(chunk, '\0');
+void StreamSharedLines(char watched, Rewrite&& rewrite, std::size_t chunk = kLineStreamChunk) {
+  // The shared line buffer holds the chunk; it keeps its memory for the next
+  // file.
+  std::string& buffer = sharedLineBuffer;
+  std::size_t size = chunk;  // bytes of the buffer in use
+  if (buffer.size() < size) buffer.resize(size);
   std::size_t have = 0;  // bytes in the buffer: the unfinished line of the last chunk, then the new ones
   bool atEnd = false;
+  std::uint64_t toPass = 0;  // following lines that the rewrite has no use for
+  std::uint64_t passed = 0;  // lines passed over since the last call
   auto write = [](const char* from, const char* to) {
     if (to > from) sharedOutput.write(from, to - from);
   };
   for (;;) {
-    if (have == buffer.size()) buffer.resize(buffer.size() * 2);  // no line end in a whole buffer
+    if (have == size) size *= 2;  // no line end in a whole chunk
+    if (buffer.size() < size) buffer.resize(size);
     char* fresh = &buffer[have];
-    sharedInput.read(fresh, static_cast<std::streamsize>(buffer.size() - have));
+    sharedInput.read(fresh, static_cast<std::streamsize>(size - have));
     std::size_t got = static_cast<std::size_t>(sharedInput.gcount());
     if (const void* ctrlZ = std::memchr(fresh, 0x1A, got)) {
       got = static_cast<std::size_t>(static_cast<const char*>(ctrlZ) - fresh);
@@ -72,24 +72,66 @@ void StreamSharedLines(Rewrite&& rewrite, std::size_t chunk = kLineStreamChunk) 
     if (!sharedInput.good()) atEnd = true;
     have += got;
 
-    char* const end = &buffer[0] + have;
-    char* line = &buffer[0];
-    char* unwritten = line;  // everything before it has been written
+    char* const begin = &buffer[0];
+    char* const end = begin + have;
+    char* line = begin;       // where the current line begins
+    char* unwritten = begin;  // everything before it has been written
+    // Ends the current line at `lineEnd`, its LF or, for a last line without
+    // line end, `end`.
     auto endLine = [&](char* lineEnd) {
-      const bool crLf = lineEnd > line && lineEnd[-1] == '\r';
-      rewrite(line, static_cast<std::size_t>(lineEnd - line) - (crLf ? 1 : 0));
-      if (!crLf) {  // a lone LF becomes CR LF
+      const bool lineFeed = lineEnd != end;
+      const bool crLf = lineFeed && lineEnd > line && lineEnd[-1] == '\r';
+      const std::size_t size = static_cast<std::size_t>(lineEnd - line) - (crLf ? 1 : 0);
+      if (toPass == 0 || (size != 0 && line[0] == watched)) {
+        toPass = rewrite(line, size, passed);
+        passed = 0;
+      } else {
+        --toPass;
+        ++passed;
+      }
+      if (!crLf) {  // a lone LF, or none at all, becomes CR LF
         write(unwritten, lineEnd);
         write("\r\n", "\r\n" + 2);
-        unwritten = lineEnd + 1;
+        unwritten = lineEnd + (lineFeed ? 1 : 0);
       }
-      line = lineEnd + 1;
+      line = lineEnd + (lineFeed ? 1 : 0);
     };
-    // Eight bytes are tested at a time: the lines are mostly a few bytes long,
-    // too short to call memchr for each of them.
-    char* scan = line;
-    for (; end - scan >= 8; scan += 8) {
-      for (std::uint64_t mask = LineEndMask(scan); mask != 0; mask &= mask - 1) endLine(scan + LowestFlaggedByte(mask));
+
+    char* scan = begin;
+    for (; end - scan >= 64; scan += 64) {
+      const BlockMasks masks = ScanBlock(scan, watched);
+      std::uint64_t ends = masks.lineFeeds;  // the LFs of the block not dealt with yet
+      if (ends == 0) continue;
+      // The LFs that cannot be passed over in bulk: lone ones, which become
+      // CR LF, and those that end a line beginning with the watched byte.
+      const std::uint64_t afterCr = masks.carriageReturns << 1 | (scan > begin && scan[-1] == '\r' ? 1 : 0);
+      std::uint64_t stops = ends & ~afterCr;
+      if (line[0] == watched) stops |= LowestBit(ends);
+      for (std::uint64_t starts = masks.watched & ends << 1; starts != 0; starts &= starts - 1) {
+        stops |= LowestBit(ends & ~(LowestBit(starts) - 1));
+      }
+      while (ends != 0) {
+        if (toPass != 0) {
+          // Pass over the lines before the next stop, toPass at most.
+          std::uint64_t passing = stops != 0 ? ends & (LowestBit(stops) - 1) : ends;
+          std::uint64_t count = static_cast<std::uint64_t>(BitCount(passing));
+          if (count > toPass) {
+            for (std::uint64_t keep = count - toPass; keep != 0; --keep) passing &= ~HighestBit(passing);
+            count = toPass;
+          }
+          if (passing != 0) {
+            toPass -= count;
+            passed += count;
+            line = scan + HighestBitIndex(passing) + 1;
+            ends &= ~passing;
+            continue;
+          }
+        }
+        const std::uint64_t next = LowestBit(ends);
+        ends ^= next;
+        stops &= ~next;
+        endLine(scan + LowestBitIndex(next));
+      }
     }
     while (char* lineEnd = static_cast<char*>(std::memchr(scan, '\n', static_cast<std::size_t>(end - scan)))) {
       endLine(lineEnd);
@@ -97,17 +139,12 @@ void StreamSharedLines(Rewrite&& rewrite, std::size_t chunk = kLineStreamChunk) 
     }
 
     if (atEnd) {
-      if (line < end && !sharedInput.bad()) {  // a last line without line end
-        rewrite(line, static_cast<std::size_t>(end - line));
-        write(unwritten, end);
-        write("\r\n", "\r\n" + 2);
-      } else {
-        write(unwritten, line);
-      }
+      if (line < end && !sharedInput.bad()) endLine(end);
+      write(unwritten, line);
       return;
     }
     write(unwritten, line);
     have = static_cast<std::size_t>(end - line);
-    std::memmove(&buffer[0], line, have);
+    std::memmove(begin, line, have);
   }
 }
