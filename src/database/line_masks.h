@@ -55,23 +55,30 @@ inline int BitCount(std::uint64_t mask) {
 
 #if defined(VANDORIL_LINE_MASKS_SSE2)
 
+namespace line_masks_detail {
+
+// Bit k set where byte k of the 16 in `bytes` equals the one in `byte`.
+inline std::uint64_t Equal16(__m128i bytes, __m128i byte) {
+  return static_cast<std::uint64_t>(static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, byte))) & 0xFFFFu);
+}
+
+}  // namespace line_masks_detail
+
 inline BlockMasks ScanBlock(const char* from, char watched) {
+  using line_masks_detail::Equal16;
   const __m128i lineFeed = _mm_set1_epi8('\n');
   const __m128i carriageReturn = _mm_set1_epi8('\r');
   const __m128i watchedByte = _mm_set1_epi8(watched);
-  BlockMasks masks{0, 0, 0};
-  for (int part = 0; part < 4; ++part) {
-    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + 16 * part));
-    auto mask = [&bytes, part](__m128i byte) {
-      return static_cast<std::uint64_t>(static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, byte))) &
-                                        0xFFFFu)
-             << (16 * part);
-    };
-    masks.lineFeeds |= mask(lineFeed);
-    masks.carriageReturns |= mask(carriageReturn);
-    masks.watched |= mask(watchedByte);
-  }
-  return masks;
+  const __m128i* at = reinterpret_cast<const __m128i*>(from);
+  const __m128i a = _mm_loadu_si128(at), b = _mm_loadu_si128(at + 1);
+  const __m128i c = _mm_loadu_si128(at + 2), d = _mm_loadu_si128(at + 3);
+  return BlockMasks{
+      Equal16(a, lineFeed) | Equal16(b, lineFeed) << 16 | Equal16(c, lineFeed) << 32 | Equal16(d, lineFeed) << 48,
+      Equal16(a, carriageReturn) | Equal16(b, carriageReturn) << 16 | Equal16(c, carriageReturn) << 32 |
+          Equal16(d, carriageReturn) << 48,
+      Equal16(a, watchedByte) | Equal16(b, watchedByte) << 16 | Equal16(c, watchedByte) << 32 |
+          Equal16(d, watchedByte) << 48,
+  };
 }
 
 #else

@@ -48,11 +48,15 @@ bool LineIs(const char* line, std::size_t size, const char (&text)[N]) {
 template <typename Rewrite>
 void StreamSharedLines(char watched, Rewrite&& rewrite, std::size_t chunk = kLineStreamChunk) {
   // The shared line buffer holds the chunk; it keeps its memory for the next
-  // file.
+  // file.  Each byte is placed at the same offset within a memory page as
+  // within a page of the file, so that the kernel's copies into and out of
+  // the buffer run aligned.
+  constexpr std::size_t kPage = 4096;
   std::string& buffer = sharedLineBuffer;
-  std::size_t size = chunk;  // bytes of the buffer in use
-  if (buffer.size() < size) buffer.resize(size);
-  std::size_t have = 0;  // bytes in the buffer: the unfinished line of the last chunk, then the new ones
+  std::size_t size = chunk;  // bytes of input held at most, unless a line is longer
+  std::size_t have = 0;      // bytes held: the unfinished line of the last chunk, then the new ones
+  std::size_t held = 0;      // where they are in the buffer
+  std::uint64_t consumed = 0;  // bytes read from the input so far
   bool atEnd = false;
   std::uint64_t toPass = 0;  // following lines that the rewrite has no use for
   std::uint64_t passed = 0;  // lines passed over since the last call
@@ -61,10 +65,15 @@ void StreamSharedLines(char watched, Rewrite&& rewrite, std::size_t chunk = kLin
   };
   for (;;) {
     if (have == size) size *= 2;  // no line end in a whole chunk
-    if (buffer.size() < size) buffer.resize(size);
-    char* fresh = &buffer[have];
+    if (buffer.size() < 2 * kPage + size) buffer.resize(2 * kPage + size);
+    const std::size_t misalignment = reinterpret_cast<std::uintptr_t>(buffer.data()) % kPage;
+    const std::size_t start = (misalignment == 0 ? 0 : kPage - misalignment) + (consumed - have) % kPage;
+    std::memmove(&buffer[start], &buffer[held], have);
+    held = start;
+    char* fresh = &buffer[start + have];
     sharedInput.read(fresh, static_cast<std::streamsize>(size - have));
     std::size_t got = static_cast<std::size_t>(sharedInput.gcount());
+    consumed += got;
     if (const void* ctrlZ = std::memchr(fresh, 0x1A, got)) {
       got = static_cast<std::size_t>(static_cast<const char*>(ctrlZ) - fresh);
       atEnd = true;
@@ -72,7 +81,7 @@ void StreamSharedLines(char watched, Rewrite&& rewrite, std::size_t chunk = kLin
     if (!sharedInput.good()) atEnd = true;
     have += got;
 
-    char* const begin = &buffer[0];
+    char* const begin = &buffer[held];
     char* const end = begin + have;
     char* line = begin;       // where the current line begins
     char* unwritten = begin;  // everything before it has been written
@@ -115,8 +124,10 @@ void StreamSharedLines(char watched, Rewrite&& rewrite, std::size_t chunk = kLin
           // Pass over the lines before the next stop, toPass at most.
           std::uint64_t passing = stops != 0 ? ends & (LowestBit(stops) - 1) : ends;
           std::uint64_t count = static_cast<std::uint64_t>(BitCount(passing));
-          if (count > toPass) {
-            for (std::uint64_t keep = count - toPass; keep != 0; --keep) passing &= ~HighestBit(passing);
+          if (count > toPass) {  // only the lowest toPass of them
+            std::uint64_t lowest = 0;
+            for (std::uint64_t n = toPass; n != 0; --n) lowest |= LowestBit(passing & ~lowest);
+            passing = lowest;
             count = toPass;
           }
           if (passing != 0) {
@@ -145,6 +156,6 @@ void StreamSharedLines(char watched, Rewrite&& rewrite, std::size_t chunk = kLin
     }
     write(unwritten, line);
     have = static_cast<std::size_t>(end - line);
-    std::memmove(begin, line, have);
+    held = static_cast<std::size_t>(line - &buffer[0]);
   }
 }
