@@ -141,7 +141,22 @@ void StreamSharedLines(char watched, Rewrite&& rewrite, std::size_t chunk = kLin
         const std::uint64_t next = LowestBit(ends);
         ends ^= next;
         stops &= ~next;
-        endLine(scan + LowestBitIndex(next));
+        char* const lineEnd = scan + LowestBitIndex(next);
+        if (lineEnd == line || lineEnd[-1] != '\r') {
+          endLine(lineEnd);
+          continue;
+        }
+        // A line ended by CR LF, the usual case, without the detour through
+        // endLine.
+        const std::size_t size = static_cast<std::size_t>(lineEnd - line) - 1;
+        if (toPass == 0 || (size != 0 && line[0] == watched)) {
+          toPass = rewrite(line, size, passed);
+          passed = 0;
+        } else {
+          --toPass;
+          ++passed;
+        }
+        line = lineEnd + 1;
       }
     }
     while (char* lineEnd = static_cast<char*>(std::memchr(scan, '\n', static_cast<std::size_t>(end - scan)))) {
