@@ -121,12 +121,17 @@ no_backup_left() {  # FOLDER
 # --- Running the program ------------------------------------------------------
 
 # Runs the program placed in FOLDER, with FOLDER as the current directory and
-# standard input from /dev/null; sets $status.
+# standard input from /dev/null; sets $status.  Each run's output is also kept
+# as run-N.out and run-N.err in the work directory.
+runs=0
 run_patch() {  # FOLDER ARGUMENTS...
   local folder=$1
   shift
   (cd "$folder" && "$wine" ./vandoril-patch.exe "$@" </dev/null >"$out" 2>"$err")
   status=$?
+  runs=$((runs + 1))
+  cp "$out" "$work/run-$runs.out"
+  cp "$err" "$work/run-$runs.err"
 }
 
 make_game() {  # FOLDER: a sample game with the Windows programs in it
@@ -185,6 +190,12 @@ for file in art_01.big art_02.big art_03.big database/countries.sav script/Resul
   check "install: $file is rewritten" differs "$original/$file" "$game/$file"
 done
 
+# A backup directory left over from an earlier run, holding a read-only file
+# that no step put there: "md" must not stop the run, and the backups'
+# removal must take the file and the directory away too.
+mkdir "$game/database/bak"
+touch "$game/database/bak/stray.sav"
+chmod a-w "$game/database/bak/stray.sav"
 phase=$(now)
 run_patch "$game" /uninstall
 echo "time: uninstall run: $(since "$phase")"
@@ -194,6 +205,7 @@ check "uninstall: starts with the waiting line" starts_with "$out" "$expected"
 { printf '\r\n'; cat "$work/pause.out"; } >"$expected"
 check "uninstall: ends with a line end and pause" ends_with "$out" "$expected"
 check "uninstall: the marker is deleted" is_absent "$game/$MARKER"
+check "uninstall: the leftover backup directory and its read-only file are removed" is_absent "$game/database/bak"
 check "uninstall: the editor was started with -master again" \
   same_bytes <(printf -- '-master\n-master\n') <(text_lines "$game/editor.log")
 check "uninstall: every file is given back" gives_every_file_back "$original" "$game"
