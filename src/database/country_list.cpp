@@ -66,7 +66,13 @@ void PatchCountryList() {
   // The list may be rewritten only once its content lies in the backup: a
   // list still in place means the move failed (for instance because an
   // earlier run left a backup behind), and the list must stay as it is.
-  if (PathExists(kList) || !OpenStepFiles(kBackup, kList)) FailStep("error!!!");
+  if (PathExists(kList)) {
+    std::cout.flush();
+    std::cerr << "vandoril-patch: \"" << kList << "\" could not be moved to \"" << kBackup
+              << "\"; the country list was left as it was.\n";
+    FailStep("error!!!");
+  }
+  if (!OpenStepFiles(kBackup, kList)) FailStep("error!!!");
 
   // First pass: collect both records and count how often each occurs.
   Record sanMarino, netherlands;
