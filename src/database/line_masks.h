@@ -8,6 +8,7 @@ struct BlockMasks {
   std::uint64_t lineFeeds;        // bit i set: byte i is LF
   std::uint64_t carriageReturns;  // bit i set: byte i is CR
   std::uint64_t watched;          // bit i set: byte i is the watched byte
+  std::uint64_t endOfInput;       // bit i set: byte i is Ctrl-Z (0x1A)
 };
 
 // The masks of the 64 bytes at `from`: see below.
@@ -69,6 +70,7 @@ inline BlockMasks ScanBlock(const char* from, char watched) {
   const __m128i lineFeed = _mm_set1_epi8('\n');
   const __m128i carriageReturn = _mm_set1_epi8('\r');
   const __m128i watchedByte = _mm_set1_epi8(watched);
+  const __m128i ctrlZ = _mm_set1_epi8(0x1A);
   const __m128i* at = reinterpret_cast<const __m128i*>(from);
   const __m128i a = _mm_loadu_si128(at), b = _mm_loadu_si128(at + 1);
   const __m128i c = _mm_loadu_si128(at + 2), d = _mm_loadu_si128(at + 3);
@@ -78,6 +80,7 @@ inline BlockMasks ScanBlock(const char* from, char watched) {
           Equal16(d, carriageReturn) << 48,
       Equal16(a, watchedByte) | Equal16(b, watchedByte) << 16 | Equal16(c, watchedByte) << 32 |
           Equal16(d, watchedByte) << 48,
+      Equal16(a, ctrlZ) | Equal16(b, ctrlZ) << 16 | Equal16(c, ctrlZ) << 32 | Equal16(d, ctrlZ) << 48,
   };
 }
 
@@ -99,13 +102,14 @@ inline std::uint64_t EqualBytes(std::uint64_t word, std::uint64_t pattern) {
 inline BlockMasks ScanBlock(const char* from, char watched) {
   const auto* b = reinterpret_cast<const unsigned char*>(from);
   const std::uint64_t ones = 0x0101010101010101ull;
-  BlockMasks masks{0, 0, 0};
+  BlockMasks masks{0, 0, 0, 0};
   for (int part = 0; part < 8; ++part, b += 8) {
     std::uint64_t word = 0;  // b[0] in the lowest bits, whatever the byte order
     for (int i = 7; i >= 0; --i) word = word << 8 | b[i];
     masks.lineFeeds |= line_masks_detail::EqualBytes(word, ones * '\n') << (8 * part);
     masks.carriageReturns |= line_masks_detail::EqualBytes(word, ones * '\r') << (8 * part);
     masks.watched |= line_masks_detail::EqualBytes(word, ones * static_cast<unsigned char>(watched)) << (8 * part);
+    masks.endOfInput |= line_masks_detail::EqualBytes(word, ones * 0x1A) << (8 * part);
   }
   return masks;
 }

@@ -74,15 +74,12 @@ void StreamSharedLines(char watched, Rewrite&& rewrite, std::size_t chunk = kLin
     sharedInput.read(fresh, static_cast<std::streamsize>(size - have));
     std::size_t got = static_cast<std::size_t>(sharedInput.gcount());
     consumed += got;
-    if (const void* ctrlZ = std::memchr(fresh, 0x1A, got)) {
-      got = static_cast<std::size_t>(static_cast<const char*>(ctrlZ) - fresh);
-      atEnd = true;
-    }
+    // A Ctrl-Z ends the input; it is looked for block by block below.
     if (!sharedInput.good()) atEnd = true;
     have += got;
 
     char* const begin = &buffer[held];
-    char* const end = begin + have;
+    char* end = begin + have;
     char* line = begin;       // where the current line begins
     char* unwritten = begin;  // everything before it has been written
     // Ends the current line at `lineEnd`, its LF or, for a last line without
@@ -109,6 +106,11 @@ void StreamSharedLines(char watched, Rewrite&& rewrite, std::size_t chunk = kLin
     char* scan = begin;
     for (; end - scan >= 64; scan += 64) {
       const BlockMasks masks = ScanBlock(scan, watched);
+      if (masks.endOfInput != 0) {  // the rest of the block is for the loop below
+        end = scan + LowestBitIndex(masks.endOfInput);
+        atEnd = true;
+        break;
+      }
       std::uint64_t ends = masks.lineFeeds;  // the LFs of the block not dealt with yet
       if (ends == 0) continue;
       // The LFs that cannot be passed over in bulk: lone ones, which become
@@ -158,6 +160,10 @@ void StreamSharedLines(char watched, Rewrite&& rewrite, std::size_t chunk = kLin
         }
         line = lineEnd + 1;
       }
+    }
+    if (const void* ctrlZ = std::memchr(scan, 0x1A, static_cast<std::size_t>(end - scan))) {
+      end = static_cast<char*>(const_cast<void*>(ctrlZ));
+      atEnd = true;
     }
     while (char* lineEnd = static_cast<char*>(std::memchr(scan, '\n', static_cast<std::size_t>(end - scan)))) {
       endLine(lineEnd);
