@@ -39,8 +39,9 @@ bool LineIs(const char* line, std::size_t size, const char (&text)[N]) {
 // lines in order; it may change the line's bytes in place, other than to LF,
 // but not its length.  It returns how many of the lines that follow it has no
 // use for (kEveryLine: none); those are written as they are, without a call,
-// except the ones that begin with the byte `watched`, and `passed` says how
-// many lines were passed over since the previous call.
+// except the ones that begin with the byte `watched` (neither CR, LF nor
+// Ctrl-Z), and `passed` says how many lines were passed over since the
+// previous call.
 //
 // Holds one chunk of `chunk` bytes in sharedLineBuffer, more only for a
 // longer line.  Stops at a read error, which stays set for CloseStepFiles()
@@ -72,7 +73,7 @@ void StreamSharedLines(char watched, Rewrite&& rewrite, std::size_t chunk = kLin
     held = start;
     char* fresh = &buffer[start + have];
     sharedInput.read(fresh, static_cast<std::streamsize>(size - have));
-    std::size_t got = static_cast<std::size_t>(sharedInput.gcount());
+    const std::size_t got = static_cast<std::size_t>(sharedInput.gcount());
     consumed += got;
     // A Ctrl-Z ends the input; it is looked for block by block below.
     if (!sharedInput.good()) atEnd = true;
@@ -87,9 +88,9 @@ void StreamSharedLines(char watched, Rewrite&& rewrite, std::size_t chunk = kLin
     auto endLine = [&](char* lineEnd) {
       const bool lineFeed = lineEnd != end;
       const bool crLf = lineFeed && lineEnd > line && lineEnd[-1] == '\r';
-      const std::size_t size = static_cast<std::size_t>(lineEnd - line) - (crLf ? 1 : 0);
-      if (toPass == 0 || (size != 0 && line[0] == watched)) {
-        toPass = rewrite(line, size, passed);
+      const std::size_t length = static_cast<std::size_t>(lineEnd - line) - (crLf ? 1 : 0);
+      if (toPass == 0 || (length != 0 && line[0] == watched)) {
+        toPass = rewrite(line, length, passed);
         passed = 0;
       } else {
         --toPass;
@@ -150,9 +151,9 @@ void StreamSharedLines(char watched, Rewrite&& rewrite, std::size_t chunk = kLin
         }
         // A line ended by CR LF, the usual case, without the detour through
         // endLine.
-        const std::size_t size = static_cast<std::size_t>(lineEnd - line) - 1;
-        if (toPass == 0 || (size != 0 && line[0] == watched)) {
-          toPass = rewrite(line, size, passed);
+        const std::size_t length = static_cast<std::size_t>(lineEnd - line) - 1;
+        if (toPass == 0 || (length != 0 && line[0] == watched)) {
+          toPass = rewrite(line, length, passed);
           passed = 0;
         } else {
           --toPass;
