@@ -41,6 +41,19 @@ unset DISPLAY WAYLAND_DISPLAY
 # Ends the Wine processes of this prefix only (the server lingers otherwise).
 trap '"$wineserver" -k 2>/dev/null' EXIT
 
+# Wine as packaged here starts without a preloader that reserves the Windows
+# address ranges first.  With address space randomisation, about one new
+# process in a couple of thousand then cannot map its shared user data
+# ("failed to map the shared user data") and never starts: a "move" of the
+# program would silently not happen.  Without randomisation, which every
+# process that Wine starts inherits, the layout leaves room.  It is a
+# property of this Wine, not of the program or of Windows.
+no_aslr=()
+if setarch "$(uname -m)" -R true 2>/dev/null; then
+  no_aslr=(setarch "$(uname -m)" -R)
+fi
+run_wine() { "${no_aslr[@]}" "$wine" "$@"; }
+
 rm -rf "$work"
 mkdir -p "$work"
 out=$work/last.out err=$work/last.err expected=$work/expected
@@ -127,7 +140,7 @@ runs=0
 run_patch() {  # FOLDER ARGUMENTS...
   local folder=$1
   shift
-  (cd "$folder" && "$wine" ./vandoril-patch.exe "$@" </dev/null >"$out" 2>"$err")
+  (cd "$folder" && run_wine ./vandoril-patch.exe "$@" </dev/null >"$out" 2>"$err")
   status=$?
   runs=$((runs + 1))
   cp "$out" "$work/run-$runs.out"
@@ -144,14 +157,14 @@ make_game() {  # FOLDER: a sample game with the Windows programs in it
 
 if [ ! -f "$prefix/system.reg" ]; then
   phase=$(now)
-  "$wine" wineboot --init </dev/null >"$work/wineboot.log" 2>&1
+  run_wine wineboot --init </dev/null >"$work/wineboot.log" 2>&1
   "$wineserver" -w
   echo "time: wineboot of a new prefix: $(since "$phase")"
 fi
 [ -f "$prefix/system.reg" ] || { echo "Wine prefix could not be created:"; cat "$work/wineboot.log"; exit 1; }
 
 # What this interpreter's "pause" prints when no key can be read.
-(cd "$work" && "$wine" cmd /c pause </dev/null >"$work/pause.out" 2>/dev/null)
+(cd "$work" && run_wine cmd /c pause </dev/null >"$work/pause.out" 2>/dev/null)
 
 # --- Messages -----------------------------------------------------------------
 
