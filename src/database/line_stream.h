@@ -64,6 +64,17 @@ void StreamSharedLines(char watched, Rewrite&& rewrite, std::size_t chunk = kLin
   auto write = [](const char* from, const char* to) {
     if (to > from) sharedOutput.write(from, to - from);
   };
+  // Calls the rewrite for a line of `length` bytes at `at` when it has a use
+  // for the line, or passes the line over.
+  auto visit = [&](char* at, std::size_t length) {
+    if (toPass == 0 || (length != 0 && at[0] == watched)) {
+      toPass = rewrite(at, length, passed);
+      passed = 0;
+    } else {
+      --toPass;
+      ++passed;
+    }
+  };
   for (;;) {
     if (have == size) size *= 2;  // no line end in a whole chunk
     if (buffer.size() < 2 * kPage + size) buffer.resize(2 * kPage + size);
@@ -89,13 +100,7 @@ void StreamSharedLines(char watched, Rewrite&& rewrite, std::size_t chunk = kLin
       const bool lineFeed = lineEnd != end;
       const bool crLf = lineFeed && lineEnd > line && lineEnd[-1] == '\r';
       const std::size_t length = static_cast<std::size_t>(lineEnd - line) - (crLf ? 1 : 0);
-      if (toPass == 0 || (length != 0 && line[0] == watched)) {
-        toPass = rewrite(line, length, passed);
-        passed = 0;
-      } else {
-        --toPass;
-        ++passed;
-      }
+      visit(line, length);
       if (!crLf) {  // a lone LF, or none at all, becomes CR LF
         write(unwritten, lineEnd);
         write("\r\n", "\r\n" + 2);
@@ -151,14 +156,7 @@ void StreamSharedLines(char watched, Rewrite&& rewrite, std::size_t chunk = kLin
         }
         // A line ended by CR LF, the usual case, without the detour through
         // endLine.
-        const std::size_t length = static_cast<std::size_t>(lineEnd - line) - 1;
-        if (toPass == 0 || (length != 0 && line[0] == watched)) {
-          toPass = rewrite(line, length, passed);
-          passed = 0;
-        } else {
-          --toPass;
-          ++passed;
-        }
+        visit(line, static_cast<std::size_t>(lineEnd - line) - 1);
         line = lineEnd + 1;
       }
     }
