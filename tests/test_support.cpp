@@ -1,10 +1,8 @@
 #include "test_support.h"
 
-#include <fcntl.h>
+#include <stdlib.h>
 #include <sys/wait.h>
-#include <unistd.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -18,16 +16,13 @@ std::string MakeTempDir() {
 }
 
 void WriteFile(const std::string& path, const std::string& bytes) {
-  fs::path p(path);
-  if (p.has_parent_path()) fs::create_directories(p.parent_path());
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  if (fs::path(path).has_parent_path()) fs::create_directories(fs::path(path).parent_path());
+  std::ofstream(path, std::ios::binary) << bytes;
 }
 
 std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
   std::ostringstream content;
-  content << in.rdbuf();
+  content << std::ifstream(path, std::ios::binary).rdbuf();
   return content.str();
 }
 
@@ -36,32 +31,20 @@ bool Exists(const std::string& path) {
   return fs::exists(fs::symlink_status(path, ec));
 }
 
+static std::string Quoted(const std::string& word) {
+  std::string quoted = "'";
+  for (char c : word) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return quoted + "'";
+}
+
 RunResult RunProgram(const std::string& program, const std::vector<std::string>& args, const std::string& dir) {
-  const std::string outPath = MakeTempDir();
-  const std::string stdoutFile = outPath + "/stdout", stderrFile = outPath + "/stderr";
-  pid_t pid = fork();
-  if (pid == 0) {
-    if (chdir(dir.c_str()) != 0) _exit(127);
-    int in = open("/dev/null", O_RDONLY);
-    int out = open(stdoutFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    int err = open(stderrFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    dup2(in, 0);
-    dup2(out, 1);
-    dup2(err, 2);
-    std::vector<char*> argv;
-    argv.push_back(const_cast<char*>(program.c_str()));
-    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
-    execv(program.c_str(), argv.data());
-    _exit(127);
-  }
-  int status = 0;
-  waitpid(pid, &status, 0);
-  RunResult result;
-  result.exitStatus = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  result.out = ReadFile(stdoutFile);
-  result.err = ReadFile(stderrFile);
-  fs::remove_all(outPath);
+  const std::string capture = MakeTempDir();
+  std::string command = "cd " + Quoted(dir) + " && exec " + Quoted(program);
+  for (const std::string& arg : args) command += " " + Quoted(arg);
+  const int status = system((command + " </dev/null >" + capture + "/out 2>" + capture + "/err").c_str());
+  const RunResult result{WIFEXITED(status) ? WEXITSTATUS(status) : -1, ReadFile(capture + "/out"),
+                         ReadFile(capture + "/err")};
+  fs::remove_all(capture);
   return result;
 }
 

@@ -10,32 +10,28 @@
 // Creates a fresh empty directory under the system's temporary directory.
 std::string MakeTempDir();
 
-// Whole-file helpers; paths are relative to the current directory.
+// Whole files, paths relative to the current directory.  WriteFile creates
+// missing folders; ReadFile gives "" for a missing file.
 void WriteFile(const std::string& path, const std::string& bytes);
 std::string ReadFile(const std::string& path);
 bool Exists(const std::string& path);
 
-// Outcome of running a program.
+// Outcome of running a program; exitStatus is -1 when it did not exit normally.
 struct RunResult {
-  int exitStatus = -1;  // -1 when the program did not exit normally
-  std::string out;      // standard output
-  std::string err;      // standard error
+  int exitStatus = -1;
+  std::string out, err;  // standard output and standard error
 };
 
 // Runs `program` with `args` in directory `dir`, standard input from /dev/null.
 RunResult RunProgram(const std::string& program, const std::vector<std::string>& args, const std::string& dir);
-
 // Runs the built vandoril-patch in `dir`.
 RunResult RunPatch(const std::string& dir, const std::vector<std::string>& args = {});
 
-// Each test runs in a fresh temporary directory, which is the current
+// Each test runs in a fresh temporary directory `dir_`, which is the current
 // directory while the test runs, the way the program runs in the game folder.
 class GameFolderTest : public ::testing::Test {
  protected:
   void SetUp() override;
   void TearDown() override;
-  std::string dir_;
-
- private:
-  std::string previousDir_;
+  std::string dir_, previousDir_;
 };
