@@ -1,5 +1,4 @@
-// Helpers for the tests of the text steps: files as lists of lines, and a
-// step run with its console output captured.
+// Helpers for the tests of the text steps: lines as bytes, steps' console output.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -10,30 +9,23 @@
 
 using Lines = std::vector<std::string>;
 
-// The bytes of `lines`, each followed by CR LF.
-inline std::string Crlf(const Lines& lines) {
+// The bytes of the lines of each part in turn, each line followed by CR LF.
+inline std::string Crlf(std::initializer_list<Lines> parts) {
   std::string bytes;
-  for (const std::string& line : lines) bytes += line + "\r\n";
+  for (const Lines& part : parts) {
+    for (const std::string& line : part) bytes += line + "\r\n";
+  }
   return bytes;
 }
 
-inline Lines Join(std::initializer_list<Lines> parts) {
-  Lines all;
-  for (const Lines& part : parts) all.insert(all.end(), part.begin(), part.end());
-  return all;
-}
-
+// Runs `step` and returns what it wrote to standard output and error.
 struct StepOutput {
   std::string out, err;
 };
-
-// Runs `step` and returns what it wrote to standard output and error.
 inline StepOutput RunCaptured(void (*step)()) {
   testing::internal::CaptureStdout();
   testing::internal::CaptureStderr();
   step();
-  StepOutput result;
-  result.out = testing::internal::GetCapturedStdout();
-  result.err = testing::internal::GetCapturedStderr();
-  return result;
+  const std::string out = testing::internal::GetCapturedStdout();
+  return {out, testing::internal::GetCapturedStderr()};
 }

@@ -1,7 +1,8 @@
 #include <random>
+#include <utility>
+#include <vector>
 
 #include "database/line_stream.h"
-#include "database_test_support.h"
 #include "platform/text_lines.h"
 #include "test_support.h"
 
@@ -9,66 +10,51 @@ namespace {
 
 class LineStreamTest : public GameFolderTest {};
 
-struct Call {
-  std::string line;
-  std::uint64_t passed;
-  bool operator==(const Call& other) const { return line == other.line && passed == other.passed; }
-};
-
 // The chunked streaming must give the bytes of the plain line reader and
-// writer, and call the rewrite for exactly the lines it asked for, wherever
-// the chunks and the 64-byte blocks happen to end.
+// writer, and call the rewrite for exactly the lines it asks for (with the
+// count of lines passed over), wherever the chunks and 64-byte blocks end.
 TEST_F(LineStreamTest, MatchesTheTextLineReaderForEveryChunkSize) {
-  std::mt19937 random(7);
+  const std::uint64_t kAnswers[] = {kEveryLine, kEveryLine, kEveryLine, kEveryLine, kNoLine, kNoLine, 1, 4, 7, 10};
+  auto pick = [random = std::mt19937(7)](int below) mutable { return static_cast<int>(random() % below); };
   for (int round = 0; round < 200; ++round) {
-    // Lines of a few bytes, mostly ended by CR LF as in the databases.
+    // Short lines, mostly ended by CR LF as in the databases.
     std::string input;
-    const int lines = std::uniform_int_distribution<int>(0, 120)(random);
-    for (int i = 0; i < lines; ++i) {
-      const int length = std::uniform_int_distribution<int>(0, 9)(random);
-      for (int j = 0; j < length; ++j) input += "aaaa%\r"[std::uniform_int_distribution<int>(0, 5)(random)];
-      const int end = std::uniform_int_distribution<int>(0, 99)(random);
+    for (int lines = pick(121); lines > 0; --lines) {
+      for (int length = pick(10); length > 0; --length) input += "aaaa%\r"[pick(6)];
+      const int end = pick(100);
       input += end < 90 ? "\r\n" : end < 98 ? "\n" : round % 4 == 0 ? "\x1A" : "";
     }
-    std::vector<std::uint64_t> answers;  // what the rewrite returns, call after call
-    for (int i = 0; i < 400; ++i) {
-      const int pick = std::uniform_int_distribution<int>(0, 9)(random);
-      answers.push_back(pick < 4 ? kEveryLine : pick < 6 ? kNoLine : static_cast<std::uint64_t>(pick) * 3 - 17);
-    }
+    std::vector<std::uint64_t> answers(400);  // what the rewrite returns, call after call
+    for (std::uint64_t& answer : answers) answer = kAnswers[pick(10)];
     WriteFile("in", input);
 
-    // Expected: the plain reader and writer, with the lines that are called
-    // for rewritten 'a' to 'A'.
-    std::vector<Call> expectedCalls;
+    // Expected: the plain reader and writer, with 'a' rewritten to 'A' in the lines called for.
+    std::vector<std::pair<std::string, std::uint64_t>> expectedCalls, calls;
     ASSERT_TRUE(OpenStepFiles("in", "expected"));
-    std::string line;
     std::uint64_t toPass = 0, passed = 0;
-    while (ReadTextLine(sharedInput, line)) {
-      if (toPass == 0 || (!line.empty() && line[0] == '%')) {
-        expectedCalls.push_back({line, passed});
-        toPass = answers[expectedCalls.size() - 1];
-        passed = 0;
-        for (char& c : line) c = c == 'a' ? 'A' : c;
-      } else {
+    for (std::string line; ReadTextLine(sharedInput, line); WriteTextLine(sharedOutput, line)) {
+      if (toPass != 0 && (line.empty() || line[0] != '%')) {
         --toPass;
         ++passed;
+        continue;
       }
-      WriteTextLine(sharedOutput, line);
+      expectedCalls.emplace_back(line, passed);
+      toPass = answers[expectedCalls.size() - 1];
+      passed = 0;
+      for (char& c : line) c = c == 'a' ? 'A' : c;
     }
     CloseStepFiles();
 
     for (std::size_t chunk : {1, 7, 64, 65, 100, 4096}) {
       SCOPED_TRACE("chunk " + std::to_string(chunk) + ", input " + testing::PrintToString(input));
-      std::vector<Call> calls;
+      calls.clear();
       ASSERT_TRUE(OpenStepFiles("in", "out"));
-      StreamSharedLines(
-          '%',
-          [&](char* at, std::size_t size, std::uint64_t passedOver) {
-            calls.push_back({std::string(at, size), passedOver});
-            for (std::size_t i = 0; i < size; ++i) at[i] = at[i] == 'a' ? 'A' : at[i];
-            return answers[calls.size() - 1];
-          },
-          chunk);
+      auto rewrite = [&](char* at, std::size_t size, std::uint64_t passedOver) {
+        calls.emplace_back(std::string(at, size), passedOver);
+        for (std::size_t i = 0; i < size; ++i) at[i] = at[i] == 'a' ? 'A' : at[i];
+        return answers[calls.size() - 1];
+      };
+      StreamSharedLines('%', rewrite, chunk);
       CloseStepFiles();
       ASSERT_EQ(calls, expectedCalls);
       ASSERT_EQ(ReadFile("out"), ReadFile("expected"));
