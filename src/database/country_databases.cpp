@@ -3,7 +3,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
-#include <iostream>
 
 #include "database/country_references.h"
 #include "database/database_rewrite.h"
@@ -91,11 +90,6 @@ void RewriteLine(char* line, std::size_t size, SectionState state, const Transfe
   ReplacePrefix(line, size, pass.oldPoolPrefix, pass.newPoolPrefix, kPoolPrefixLength);
 }
 
-void Warn(const std::string& message) {
-  std::cout.flush();
-  std::cerr << "vandoril-patch: " << message << "\n";
-}
-
 // Moves a database that went to its backup back to its place.
 void PutBack(const char* backup, const char* live) {
   if (RenameNoReplace(backup, live) == 0) return;
@@ -133,8 +127,8 @@ void SwapCountryDatabases() {
     if (had34 && !stuck34) PutBack(kBackup34, kLive34);
     if (had41 && !stuck41) PutBack(kBackup41, kLive41);
     const char* const unexchanged = "; the databases of country 34 and country 41 were left as they were.";
-    if (stuck34) Warn("\"" + std::string(kLive34) + "\" could not be moved to \"" + kBackup34 + "\"" + unexchanged);
-    if (stuck41) Warn("\"" + std::string(kLive41) + "\" could not be moved to \"" + kBackup41 + "\"" + unexchanged);
+    if (stuck34) PrintWarning("\"" + std::string(kLive34) + "\" could not be moved to \"" + kBackup34 + "\"" + unexchanged);
+    if (stuck41) PrintWarning("\"" + std::string(kLive41) + "\" could not be moved to \"" + kBackup41 + "\"" + unexchanged);
     PrintProgressDot();
   } else {
     TransferCountryFile(kPass41To34);

@@ -1,7 +1,6 @@
 #include "database/country_list.h"
 
 #include <array>
-#include <iostream>
 
 #include "database/line_rewriting.h"
 #include "installer/run_shell.h"
@@ -51,9 +50,8 @@ void WarnListLeftAsItWas(int sanMarinoCount, int netherlandsCount) {
   const std::string netherlands = DescribeCount(netherlandsCount, "Netherlands");
   if (!problems.empty() && !netherlands.empty()) problems += " and ";
   problems += netherlands;
-  std::cout.flush();
-  std::cerr << "vandoril-patch: \"" << kList << "\" has " << problems
-            << " where exactly one of each is needed; the country list was left as it was.\n";
+  PrintWarning("\"" + std::string(kList) + "\" has " + problems +
+               " where exactly one of each is needed; the country list was left as it was.");
 }
 
 }  // namespace
@@ -67,9 +65,8 @@ void PatchCountryList() {
   // list still in place means the move failed (for instance because an
   // earlier run left a backup behind), and the list must stay as it is.
   if (PathExists(kList)) {
-    std::cout.flush();
-    std::cerr << "vandoril-patch: \"" << kList << "\" could not be moved to \"" << kBackup
-              << "\"; the country list was left as it was.\n";
+    PrintWarning("\"" + std::string(kList) + "\" could not be moved to \"" + kBackup +
+                 "\"; the country list was left as it was.");
     FailStep("error!!!");
   }
   if (!OpenStepFiles(kBackup, kList)) FailStep("error!!!");

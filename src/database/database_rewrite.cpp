@@ -1,24 +1,14 @@
 #include "database/database_rewrite.h"
 
 #include <cstdio>
-#include <iostream>
 
 #include "installer/shared_state.h"
 #include "platform/files.h"
 
-namespace {
-
-void Warn(const std::string& message) {
-  std::cout.flush();
-  std::cerr << "vandoril-patch: " << message << "\n";
-}
-
-}  // namespace
-
 bool OpenDatabaseRewrite(const std::string& backup, const std::string& live, const std::string& liveBackup) {
   const std::string& ownBackup = liveBackup.empty() ? backup : liveBackup;
   if (PathExists(live)) {
-    Warn("\"" + live + "\" could not be moved to \"" + ownBackup + "\" and was left as it was.");
+    PrintWarning("\"" + live + "\" could not be moved to \"" + ownBackup + "\" and was left as it was.");
     return false;
   }
   if (OpenStepFiles(backup, live, ownBackup)) return true;
@@ -27,7 +17,7 @@ bool OpenDatabaseRewrite(const std::string& backup, const std::string& live, con
     // file, created empty a moment ago, must not pass for the database.
     sharedOutput.close();
     std::remove(live.c_str());
-    Warn("\"" + backup + "\" cannot be read, so \"" + live + "\" was not written.");
+    PrintWarning("\"" + backup + "\" cannot be read, so \"" + live + "\" was not written.");
     return false;
   }
   if (sharedInput.is_open()) {

@@ -81,4 +81,9 @@ void FailStep(const char* errorText) {
   std::exit(1);
 }
 
+void PrintWarning(const std::string& message) {
+  std::cout.flush();
+  std::cerr << "vandoril-patch: " << message << "\n";
+}
+
 void PrintProgressDot() { std::cout << '.' << std::flush; }

@@ -42,5 +42,9 @@ void CloseStepFiles();
 // the program with status 1.
 [[noreturn]] void FailStep(const char* errorText);
 
+// Writes "vandoril-patch: ", `message` and a line end to standard error,
+// after whatever standard output holds.
+void PrintWarning(const std::string& message);
+
 // Writes one progress dot to standard output and makes it visible at once.
 void PrintProgressDot();
