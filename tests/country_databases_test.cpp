@@ -110,23 +110,30 @@ TEST_F(CountryDatabasesTest, TheDatabasesOf34And41ExchangeAndEveryDatabaseSwapsI
 }
 
 // A database is written only once its content lies in its backup, and
-// exchanging only one of 34 and 41 would lose the other's database.
-TEST_F(CountryDatabasesTest, ADatabaseThatCannotBeMovedStaysAsItWas) {
-  for (const std::string stuck : {"34", "41"}) {
-    const std::string moved = stuck == "34" ? "41" : "34";
+// exchanging only one of 34 and 41 would lose the other's database: either
+// fails the run, with the database untouched.  So does a backup that cannot
+// be read (a link that points nowhere once it is moved).
+using CountryDatabasesDeathTest = CountryDatabasesTest;
+TEST_F(CountryDatabasesDeathTest, ADatabaseThatCannotBeMovedOrReadFailsTheRun) {
+  const struct { std::string blocked, message; } cases[] = {
+      {"database/bak/country34.sav", "\"database/country34.sav\" could not be moved"},
+      {"database/bak/country41.sav", "\"database/country41.sav\" could not be moved"},
+      {"database/bak/country41_tmp.sav", "\"database/country41.sav\" could not be moved"},
+      {"database/bak/country7.sav", "\"database/country7.sav\" could not be moved"},
+  };
+  for (const auto& c : cases) {
     fs::remove_all("database");
     WriteFile("database/country34.sav", kCountry34);
     WriteFile("database/country41.sav", kCountry41);
-    WriteFile("database/bak/country" + stuck + ".sav", "left by an earlier run");
-    WriteFile("database/bak/country" + moved + "_tmp.sav", "left by an earlier run");
-    const StepOutput output = RunCaptured(SwapCountryDatabases);
-    EXPECT_EQ(output.out, std::string(208, '.'));
-    EXPECT_EQ(ReadFile("database/country34.sav") + ReadFile("database/country41.sav"), kCountry34 + kCountry41);
-    EXPECT_EQ(ReadFile("database/bak/country" + stuck + ".sav"), "left by an earlier run");
-    EXPECT_FALSE(Exists("database/bak/country" + moved + ".sav")) << "the database that was moved is put back";
-    EXPECT_NE(output.err.find("\"database/country" + stuck + ".sav\" could not be moved"), std::string::npos);
-    EXPECT_NE(output.err.find("moved to \"database/bak/country" + moved + "_tmp.sav\""), std::string::npos);
+    WriteFile("database/country7.sav", kCountry41);
+    WriteFile(c.blocked, "left by an earlier run");
+    EXPECT_EXIT(SwapCountryDatabases(), testing::ExitedWithCode(1), c.message + "[^\n]*\n$") << c.blocked;
+    EXPECT_EQ(ReadFile(c.blocked), "left by an earlier run");
   }
+  fs::remove_all("database");
+  fs::create_directories("database/bak");
+  fs::create_symlink("nowhere.sav", "database/country9.sav");
+  EXPECT_EXIT(SwapCountryDatabases(), testing::ExitedWithCode(1), "\"database/bak/country9.sav\" could not be opened");
 }
 
 }  // namespace

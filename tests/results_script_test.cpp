@@ -45,12 +45,12 @@ TEST_F(ResultsScriptTest, ReplacesMatchingLinesWholeAndWritesCrLf) {
 TEST_F(ResultsScriptTest, StopsWithStatusOneWhenItCannotOpenItsFiles) {
   // Neither script nor backup: both are opened before either is tested.
   std::filesystem::create_directory("script");
-  EXPECT_EXIT(PatchResultsScript(), testing::ExitedWithCode(1), "^error!!!$");
+  EXPECT_EXIT(PatchResultsScript(), testing::ExitedWithCode(1), "\"script/Results.txt\" was not found\\.\nerror!!!$");
   EXPECT_TRUE(Exists("script/Results.txt"));
   // A backup that cannot be read (a folder) leaves the script untouched.
   WriteFile("script/Results.txt", "34 ; San_Marino\r\n");
   std::filesystem::create_directory("script/Results.bak");
-  EXPECT_EXIT(PatchResultsScript(), testing::ExitedWithCode(1), "^error!!!$");
+  EXPECT_EXIT(PatchResultsScript(), testing::ExitedWithCode(1), "could not be moved to \"script/Results.bak\"\\.\nerror!!!$");
   EXPECT_EQ(ReadFile("script/Results.txt"), "34 ; San_Marino\r\n");
 }
 

@@ -4,19 +4,23 @@
 
 #include "archives/art_rules.h"
 #include "archives/block_scanner.h"
+#include "installer/run_control.h"
 #include "installer/shared_state.h"
+#include "platform/files.h"
 #include "platform/rename.h"
 
 namespace {
 
-// Moves `archive` to `backup` and writes it back with `rules` applied.  When
-// the backup name is taken already, that backup (left by a run that stopped
-// early) is the input and the archive's own content is discarded.
+// Moves `archive` to `backup` and writes it back with `rules` applied.  An
+// archive that cannot be moved (a backup in the way, a locked file) is never
+// written from anything else: the run fails.
 void PatchArchive(const char* archive, const char* backup, const std::vector<SubstitutionRule>& rules,
                   bool countPasses) {
   PrintProgressDot();
-  RenameNoReplace(archive, backup);
-  if (!OpenStepFiles(backup, archive)) FailStep("error2!!!");
+  if (RenameNoReplace(archive, backup) != 0 && PathExists(archive)) {
+    FailRun("\"" + std::string(archive) + "\" could not be moved to \"" + backup + "\"", "error2!!!");
+  }
+  if (!OpenStepFiles(backup, archive)) FailRun(DescribeOpenFailure(), "error2!!!");
   ScanAndReplace(sharedInput, sharedOutput, rules, countPasses);
   CloseStepFiles();
 }

@@ -3,15 +3,16 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <utility>
 
 #include "database/country_references.h"
 #include "database/database_rewrite.h"
 #include "database/line_stream.h"
 #include "database/section_state.h"
 #include "installer/run_shell.h"
+#include "installer/run_control.h"
 #include "installer/shared_state.h"
 #include "platform/files.h"
-#include "platform/rename.h"
 
 const TransferPass kPass41To34 = {
     "database/bak/country41.sav", "database/country34.sav", "database/bak/country34.sav", "29", "22", ",29", ",22",
@@ -90,14 +91,6 @@ void RewriteLine(char* line, std::size_t size, SectionState state, const Transfe
   ReplacePrefix(line, size, pass.oldPoolPrefix, pass.newPoolPrefix, kPoolPrefixLength);
 }
 
-// Moves a database that went to its backup back to its place.
-void PutBack(const char* backup, const char* live) {
-  if (RenameNoReplace(backup, live) == 0) return;
-  FailStep(("vandoril-patch: \"" + std::string(backup) + "\" could not be moved back to \"" + live +
-            "\". The patch stopped here and removed no backup.\n")
-               .c_str());
-}
-
 }  // namespace
 
 void TransferCountryFile(const TransferPass& pass) {
@@ -113,27 +106,16 @@ void TransferCountryFile(const TransferPass& pass) {
 }
 
 void SwapCountryDatabases() {
-  const bool had34 = PathExists(kLive34);
-  const bool had41 = PathExists(kLive41);
   RunShell("move database\\country34.sav database\\bak\\country34.sav");
   RunShell("move database\\country41.sav database\\bak\\country41.sav");
-  const bool stuck34 = PathExists(kLive34);
-  const bool stuck41 = PathExists(kLive41);
-
-  PrintProgressDot();
-  if (stuck34 || stuck41) {
-    // Exchanging only one of the two files would lose the other country's
-    // database, so neither is rewritten.
-    if (had34 && !stuck34) PutBack(kBackup34, kLive34);
-    if (had41 && !stuck41) PutBack(kBackup41, kLive41);
-    const char* const unexchanged = "; the databases of country 34 and country 41 were left as they were.";
-    if (stuck34) PrintWarning("\"" + std::string(kLive34) + "\" could not be moved to \"" + kBackup34 + "\"" + unexchanged);
-    if (stuck41) PrintWarning("\"" + std::string(kLive41) + "\" could not be moved to \"" + kBackup41 + "\"" + unexchanged);
-    PrintProgressDot();
-  } else {
-    TransferCountryFile(kPass41To34);
-    PrintProgressDot();
-    TransferCountryFile(kPass34To41);
+  // Exchanging only one of the two files would lose the other country's
+  // database, so a database that stayed in place fails the run.
+  for (const auto& [live, backup] : {std::make_pair(kLive34, kBackup34), std::make_pair(kLive41, kBackup41)}) {
+    if (PathExists(live)) FailRun("\"" + std::string(live) + "\" could not be moved to \"" + backup + "\"");
   }
+  PrintProgressDot();
+  TransferCountryFile(kPass41To34);
+  PrintProgressDot();
+  TransferCountryFile(kPass34To41);
   SwapCountryReferences();
 }

@@ -3,9 +3,8 @@
 // Exchanges the databases of country 34 and country 41 (with their
 // competition ids and codes rewritten to those of the new owner), then calls
 // SwapCountryReferences().  Prints one dot before each of its two passes, 208
-// dots in all with the second stage.  When either database could not be moved
-// to its backup, both stay as they were and one line on standard error names
-// the one that could not be moved.
+// dots in all with the second stage.  Fails the run when either database
+// could not be moved to its backup.
 void SwapCountryDatabases();
 
 // One column of the file exchange: which backup is rewritten into which

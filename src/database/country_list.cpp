@@ -4,6 +4,7 @@
 
 #include "database/line_rewriting.h"
 #include "installer/run_shell.h"
+#include "installer/run_control.h"
 #include "installer/shared_state.h"
 #include "platform/files.h"
 
@@ -64,12 +65,8 @@ void PatchCountryList() {
   // The list may be rewritten only once its content lies in the backup: a
   // list still in place means the move failed (for instance because an
   // earlier run left a backup behind), and the list must stay as it is.
-  if (PathExists(kList)) {
-    PrintWarning("\"" + std::string(kList) + "\" could not be moved to \"" + kBackup +
-                 "\"; the country list was left as it was.");
-    FailStep("error!!!");
-  }
-  if (!OpenStepFiles(kBackup, kList)) FailStep("error!!!");
+  if (PathExists(kList)) FailRun("\"" + std::string(kList) + "\" could not be moved to \"" + kBackup + "\"", "error!!!");
+  if (!OpenStepFiles(kBackup, kList)) FailRun(DescribeOpenFailure(), "error!!!");
 
   // First pass: collect both records and count how often each occurs.
   Record sanMarino, netherlands;

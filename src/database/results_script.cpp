@@ -1,10 +1,15 @@
 #include "database/results_script.h"
 
 #include "database/line_rewriting.h"
+#include "installer/run_control.h"
 #include "installer/shared_state.h"
+#include "platform/files.h"
 #include "platform/rename.h"
 
 namespace {
+
+const char kScript[] = "script/Results.txt";
+const char kBackup[] = "script/Results.bak";
 
 struct Replacement {
   const char* prefix;
@@ -24,8 +29,11 @@ const Replacement kReplacements[] = {
 
 void PatchResultsScript() {
   PrintProgressDot();
-  RenameNoReplace("script/Results.txt", "script/Results.bak");
-  if (!OpenStepFiles("script/Results.bak", "script/Results.txt")) FailStep("error!!!");
+  // A script that cannot be moved is never written from anything else.
+  if (RenameNoReplace(kScript, kBackup) != 0 && PathExists(kScript)) {
+    FailRun("\"" + std::string(kScript) + "\" could not be moved to \"" + kBackup + "\"", "error!!!");
+  }
+  if (!OpenStepFiles(kBackup, kScript)) FailRun(DescribeOpenFailure(), "error!!!");
 
   while (ReadSharedLine(sharedLineBuffer)) {
     for (const Replacement& row : kReplacements) {

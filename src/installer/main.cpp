@@ -1,17 +1,26 @@
 // vandoril-patch: exchanges San Marino (34) and the Netherlands (41) across
 // the game's data files.  Every rewrite is its own inverse, so the same steps
-// install the patch and, run with "/uninstall", remove it.
+// install the patch and, run with "/uninstall", remove it.  A run either
+// completes or leaves the folder as it was: its journal lets a failure undo
+// it at once, and the next run undo or finish one that was stopped.
 #include <cstring>
 #include <fstream>
 #include <iostream>
+#include <string>
+#include <vector>
 
 #include "archives/art_steps.h"
 #include "database/country_databases.h"
 #include "database/country_list.h"
 #include "database/results_script.h"
 #include "installer/remove_backups.h"
+#include "installer/repair.h"
+#include "installer/roll_back.h"
+#include "installer/run_control.h"
+#include "installer/run_journal.h"
 #include "installer/run_shell.h"
 #include "platform/files.h"
+#include "platform/folder_lock.h"
 #include "platform/process_setup.h"
 
 namespace {
@@ -33,12 +42,39 @@ const char kAttention[] =
     "updates this patch can be installed again.\n\n";
 const char kWaiting[] = "This will take some time. Please wait until the window closes...";
 
-const char kInstallMarker[] = "vandoril_06.dontdelete";
+const char kAnotherRun[] =
+    "vandoril-patch: another run of the patch is working in this folder. Wait until it has finished (its window "
+    "closes), then run the patch again if you need to. Nothing was changed.";
 
-// Ends a run: waits for a key press and returns the exit status 0.
-int Pause() {
+// Ends a run: waits for a key press and returns `exitStatus`.
+int Pause(int exitStatus = 0) {
   RunShell("pause");
-  return 0;
+  return exitStatus;
+}
+
+// Backups found without a journal were not made by a run of this program
+// that could still be undone: they are never read, moved over or deleted.
+int RefuseBackupsInTheWay(const std::vector<std::string>& backups) {
+  std::string names;
+  for (const std::string& backup : backups) names += (names.empty() ? "\"" : ", \"") + backup + "\"";
+  std::cout.flush();
+  std::cerr << "vandoril-patch: backups that no run of this patch is working with are in the game folder: " << names
+            << ". Nothing was changed. They may be left over from an older patch or copied there by hand, and may "
+               "hold the only copy of a game file (\"art_01.bak\" of \"art_01.big\", \"script/Results.bak\" of "
+               "\"script/Results.txt\", \"database\\bak\" of files of the folder \"database\"). Put back what "
+               "you need, move them out of the game folder, and run the patch again.\n"
+            << std::flush;
+  return Pause(1);
+}
+
+void CreateInstallMarker() {
+  std::ofstream(kInstallMarker, std::ios::out | std::ios::trunc);
+  if (!FileIsPresent(kInstallMarker)) FailRun(std::string("the install marker \"") + kInstallMarker + "\" could not be created");
+}
+
+void DeleteInstallMarker() {
+  RunShell("del vandoril_06.dontdelete");
+  if (PathExists(kInstallMarker)) FailRun(std::string("the install marker \"") + kInstallMarker + "\" could not be deleted");
 }
 
 int Refuse(const char* first, const char* second) {
@@ -58,15 +94,28 @@ int main(int argc, char* argv[]) {
   if (FileIsPresent("vandoril.dontdelete")) return Refuse(kBetaPatchFound, kAfterUninstallation);
   if (FileIsPresent("vandoril_03.dontdelete")) return Refuse(k2005PatchFound, kAfterUninstallation);
 
-  if (!FileIsPresent(kInstallMarker)) {
-    // Install run: the empty marker shows the installed state from now on.
-    std::ofstream(kInstallMarker, std::ios::out | std::ios::trunc);
-    std::cout << kAttention;
-  } else {
+  if (LockGameFolder() == FolderLockHeldElsewhere) {
+    std::cerr << kAnotherRun << std::endl;
+    return Pause(1);
+  }
+  RemoveJournalDraft();
+  if (JournalExists()) return Pause(RepairStoppedRun());
+  const std::vector<std::string> backups = BackupsInTheFolder();
+  if (!backups.empty()) return RefuseBackupsInTheWay(backups);
+
+  const bool install = !FileIsPresent(kInstallMarker);
+  if (!install) {
     const bool uninstallRequested =
         FileIsPresent("Brisco-UnInstall.exe") && argc == 2 && std::strcmp(argv[1], "/uninstall") == 0;
     if (!uninstallRequested) return Refuse(kAlreadyInstalled, kHowToUninstall);
-    RunShell("del vandoril_06.dontdelete");
+  }
+  BeginRun(!install);
+  if (install) {
+    // The empty marker shows the installed state from now on.
+    CreateInstallMarker();
+    std::cout << kAttention;
+  } else {
+    DeleteInstallMarker();
   }
 
   std::cout << kWaiting << std::flush;
@@ -76,7 +125,9 @@ int main(int argc, char* argv[]) {
   PatchCountryList();
   PatchResultsScript();
   SwapCountryDatabases();
+  MakeRunDurable();
   RemoveBackups();
+  if (EndRun() != 0) return 1;
 
   RunShell("\"editor.exe -master\"");
   std::cout << std::endl;

@@ -1,9 +1,9 @@
 #include "installer/shared_state.h"
 
-#include <cstdlib>
 #include <filesystem>
 #include <iostream>
 
+#include "installer/run_control.h"
 #include "platform/files.h"
 
 // Constructed before main() in this order, destroyed in reverse at exit;
@@ -21,6 +21,8 @@ namespace {
 std::string currentBackup;
 std::string currentTarget;
 std::string currentTargetBackup;
+bool currentTargetExisted = false;
+bool progressLineOpen = false;
 
 // Larger buffers than the default keep system calls few on big files.
 constexpr std::size_t kStreamBufferSize = 256 * 1024;
@@ -38,6 +40,7 @@ bool OpenStepFiles(const std::string& backup, const std::string& target, const s
   currentBackup = backup;
   currentTarget = target;
   currentTargetBackup = targetBackup.empty() ? backup : targetBackup;
+  currentTargetExisted = PathExists(target);
   sharedInput.rdbuf()->pubsetbuf(inputBuffer, kStreamBufferSize);
   sharedOutput.rdbuf()->pubsetbuf(outputBuffer, kStreamBufferSize);
 
@@ -56,29 +59,27 @@ void CloseStepFiles() {
   const bool readFailed = sharedInput.bad();
   sharedInput.close();
 
-  bool writeFailed = false;
+  bool written = false, writeFailed = false;
   if (sharedOutput.is_open()) {
     writeFailed = sharedOutput.fail();
     sharedOutput.close();
     writeFailed = writeFailed || sharedOutput.fail();
+    written = !writeFailed;
   }
   sharedInput.clear();
   sharedOutput.clear();
 
-  if (readFailed || writeFailed) {
-    std::cout.flush();
-    std::cerr << "\nvandoril-patch: " << (readFailed ? "reading \"" + currentBackup + "\"" : "writing \"" + currentTarget + "\"")
-              << " failed (" << (readFailed ? "I/O error" : "disk full or I/O error") << "). \"" << currentTarget
-              << "\" is incomplete; its previous content is kept in \"" << currentTargetBackup
-              << "\". The patch stopped here and removed no backup.\n";
-    std::exit(1);
-  }
+  if (readFailed) FailRun("reading \"" + currentBackup + "\" failed (I/O error)");
+  if (writeFailed) FailRun("writing \"" + currentTarget + "\" failed (disk full or I/O error)");
+  if (written) NoteRewrittenFile(currentTarget, currentTargetBackup);
 }
 
-void FailStep(const char* errorText) {
-  std::cout.flush();
-  std::cerr << errorText;
-  std::exit(1);
+std::string DescribeOpenFailure() {
+  if (!sharedInput.is_open()) {
+    if (!PathExists(currentBackup) && !currentTargetExisted) return "\"" + currentTarget + "\" was not found";
+    return "\"" + currentBackup + "\" could not be opened for reading";
+  }
+  return "\"" + currentTarget + "\" could not be opened for writing";
 }
 
 void PrintWarning(const std::string& message) {
@@ -86,4 +87,9 @@ void PrintWarning(const std::string& message) {
   std::cerr << "vandoril-patch: " << message << "\n";
 }
 
-void PrintProgressDot() { std::cout << '.' << std::flush; }
+void PrintProgressDot() {
+  progressLineOpen = true;
+  std::cout << '.' << std::flush;
+}
+
+bool ProgressLineOpen() { return progressLineOpen; }

@@ -2,13 +2,12 @@
 // every rewriting step opens, checks and closes its two files.
 //
 // A rewriting step moves its file to a backup name, then:
-//   if (!OpenStepFiles(backup, target)) ...   // step decides: error text or skip
+//   if (!OpenStepFiles(backup, target)) ...   // step decides: fail or go on
 //   ... read sharedInput, write sharedOutput ...
 //   CloseStepFiles();
-// CloseStepFiles() ends the program with status 1 when reading the backup or
-// writing the target failed, naming the backup that still holds the previous
-// content, so that no later step (and above all the removal of the backups)
-// ever runs after data could not be written.
+// CloseStepFiles() fails the run (which undoes it) when reading the backup or
+// writing the target failed, so that no later step (and above all the
+// removal of the backups) ever runs after data could not be written.
 #pragma once
 
 #include <fstream>
@@ -34,13 +33,12 @@ bool OpenStepFiles(const std::string& backup, const std::string& target, const s
 
 // Closes sharedInput, then sharedOutput, and resets both to good.  When a read
 // of the backup failed (other than at its end) or a write or the close of the
-// target failed, writes a message naming both files to standard error and
-// ends the program with status 1.
+// target failed, fails the run with a message naming the file.  Otherwise
+// records the target as rewritten.
 void CloseStepFiles();
 
-// Writes a step's error text (without line end) to standard error and ends
-// the program with status 1.
-[[noreturn]] void FailStep(const char* errorText);
+// Says in plain words why OpenStepFiles() returned false, for FailRun().
+std::string DescribeOpenFailure();
 
 // Writes "vandoril-patch: ", `message` and a line end to standard error,
 // after whatever standard output holds.
@@ -48,3 +46,6 @@ void PrintWarning(const std::string& message);
 
 // Writes one progress dot to standard output and makes it visible at once.
 void PrintProgressDot();
+
+// True once a progress dot has been written: the console line is open.
+bool ProgressLineOpen();

@@ -6,10 +6,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#if defined(__linux__)
-#include <sys/syscall.h>
-#endif
-
 namespace {
 
 bool Exists(const std::string& path) {
@@ -26,10 +22,9 @@ int Fail(int error) {
 }  // namespace
 
 int RenameNoReplace(const std::string& from, const std::string& to) {
-#if defined(__linux__) && defined(SYS_renameat2)
+#if defined(RENAME_NOREPLACE)
   // Atomic where the file system supports it.
-  constexpr unsigned kRenameNoReplace = 1;  // RENAME_NOREPLACE
-  if (syscall(SYS_renameat2, AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), kRenameNoReplace) == 0) return 0;
+  if (renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return 0;
   // EINVAL: the file system cannot do it; ENOSYS, EPERM: an old kernel or a
   // sandbox refuses the call.  Everything below is safe to try in any case.
   if (errno != EINVAL && errno != ENOSYS && errno != EPERM && errno != EOPNOTSUPP) return -1;

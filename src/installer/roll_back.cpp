@@ -1,0 +1,146 @@
+#include "installer/roll_back.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+
+#include "platform/durable_files.h"
+#include "platform/files.h"
+
+const char kInstallMarker[] = "vandoril_06.dontdelete";
+
+namespace {
+
+constexpr int kCountries = 206;
+const char kBackupFolder[] = "database/bak";
+const char kDatabaseFolder[] = "database";
+
+std::string Database(int number) { return "database/country" + std::to_string(number) + ".sav"; }
+
+// A file's original content and where it goes back to.
+struct SavedFile {
+  std::string backup, file;
+};
+
+// Where each file's content from before the run lies once the run has
+// moved it.  Countries 35 and 50 keep theirs under "_tmp" names; 34 and 41
+// under their plain names, because their "_tmp" files hold the exchanged
+// databases.
+std::vector<SavedFile> SavedFiles() {
+  std::vector<SavedFile> saved = {
+      {"art_01.bak", "art_01.big"},
+      {"art_02.bak", "art_02.big"},
+      {"art_03.bak", "art_03.big"},
+      {"database/bak/countries.sav", "database/countries.sav"},
+      {"script/Results.bak", "script/Results.txt"},
+  };
+  for (int number = 1; number <= kCountries; ++number) {
+    const std::string suffix = number == 35 || number == 50 ? "_tmp.sav" : ".sav";
+    saved.push_back({"database/bak/country" + std::to_string(number) + suffix, Database(number)});
+  }
+  return saved;
+}
+
+// Files that a run writes on its way and that hold nothing from before it.
+const char* const kIntermediateFiles[] = {"database/bak/country34_tmp.sav", "database/bak/country41_tmp.sav"};
+
+bool IsDirectory(const std::string& path) {
+  std::error_code ec;
+  return std::filesystem::is_directory(std::filesystem::symlink_status(path, ec));
+}
+
+// Adds "what (reason)" to `problem` and returns false.
+bool Note(std::string& problem, const std::string& what) {
+  if (!problem.empty()) problem += "; ";
+  problem += what + " (" + std::strerror(errno) + ")";
+  return false;
+}
+
+// Makes the entries of the folders that a run changes durable.
+bool SyncFolders(std::string& problem) {
+  bool synced = true;
+  for (const char* folder : {".", "script", kDatabaseFolder}) {
+    if (IsDirectory(folder) && !SyncDirectory(folder)) synced = Note(problem, std::string("\"") + folder + "\" could not be written to disk");
+  }
+  return synced;
+}
+
+// Removes "database/bak", deleting the files in it first.  Only a run puts
+// files there, and only while its journal exists.
+bool RemoveBackupFolder(std::string& problem) {
+  if (!IsDirectory(kBackupFolder)) {
+    return !PathExists(kBackupFolder) || RemoveFileForced(kBackupFolder) || Note(problem, "\"database\\bak\" could not be deleted");
+  }
+  bool removed = true;
+  std::error_code ec;
+  std::vector<std::string> files;
+  for (std::filesystem::directory_iterator it(kBackupFolder, ec), end; !ec && it != end; it.increment(ec)) {
+    files.push_back(it->path().generic_string());
+  }
+  for (const std::string& file : files) {
+    if (!IsDirectory(file) && !RemoveFileForced(file)) removed = Note(problem, "\"" + file + "\" could not be deleted");
+  }
+  if (removed && !RemoveEmptyFolder(kBackupFolder)) removed = Note(problem, "\"database\\bak\" could not be removed");
+  return removed;
+}
+
+}  // namespace
+
+std::vector<std::string> FilesTheRunChanges() {
+  std::vector<std::string> files = {kInstallMarker, "art_01.big", "art_02.big", "art_03.big",
+                                    kDatabaseFolder, "database/countries.sav", "script/Results.txt"};
+  for (int number = 1; number <= kCountries; ++number) files.push_back(Database(number));
+  return files;
+}
+
+std::vector<std::string> BackupsInTheFolder() {
+  std::vector<std::string> found;
+  for (const char* backup : {"art_01.bak", "art_02.bak", "art_03.bak", "script/Results.bak"}) {
+    if (PathExists(backup)) found.push_back(backup);
+  }
+  if (PathExists(kBackupFolder)) found.push_back("database\\bak");
+  return found;
+}
+
+bool RollBackRun(const RunJournal& journal, std::string& problem) {
+  bool undone = true;
+  for (const SavedFile& saved : SavedFiles()) {
+    if (PathExists(saved.backup) && !MoveReplacing(saved.backup, saved.file)) {
+      undone = Note(problem, "\"" + saved.backup + "\" could not be put back as \"" + saved.file + "\"");
+    }
+  }
+  for (const char* file : kIntermediateFiles) {
+    if (!RemoveFileForced(file)) undone = Note(problem, std::string("\"") + file + "\" could not be deleted");
+  }
+  // Files that the run created, then the folder that it may have made.
+  for (const std::string& file : journal.absent) {
+    if (file != kDatabaseFolder && !IsDirectory(file) && !RemoveFileForced(file)) {
+      undone = Note(problem, "\"" + file + "\" could not be deleted");
+    }
+  }
+  if (!RemoveBackupFolder(problem)) undone = false;
+  if (std::count(journal.absent.begin(), journal.absent.end(), kDatabaseFolder) != 0 &&
+      !RemoveEmptyFolder(kDatabaseFolder)) {
+    undone = Note(problem, "the folder \"database\" could not be removed");
+  }
+  // An uninstall run began by deleting the marker.
+  if (journal.uninstall && !FileIsPresent(kInstallMarker)) {
+    std::ofstream(kInstallMarker, std::ios::out | std::ios::trunc);
+    if (!FileIsPresent(kInstallMarker)) undone = Note(problem, std::string("\"") + kInstallMarker + "\" could not be created again");
+  }
+  if (!SyncFolders(problem)) undone = false;
+  if (undone && !DeleteJournal()) undone = Note(problem, std::string("\"") + kJournalFile + "\" could not be deleted");
+  return undone;
+}
+
+bool RemoveLeftoverBackups(std::string& problem) {
+  bool removed = true;
+  for (const char* backup : {"art_01.bak", "art_02.bak", "art_03.bak", "script/Results.bak"}) {
+    if (!RemoveFileForced(backup)) removed = Note(problem, std::string("\"") + backup + "\" could not be deleted");
+  }
+  if (!RemoveBackupFolder(problem)) removed = false;
+  if (!SyncFolders(problem)) removed = false;
+  return removed;
+}

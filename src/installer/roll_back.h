@@ -1,0 +1,34 @@
+// Undoing and finishing a run from what the game folder holds.  Every
+// backup of a run lies under a fixed name, so the folder and the journal
+// tell all that is needed, whatever the instant at which the run stopped.
+// Each function here is safe to repeat from any instant of an earlier call.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "installer/run_journal.h"
+
+extern const char kInstallMarker[];
+
+// The files and folders that a run may create or rewrite, by their own
+// names: the install marker, the archives, "database", the country list,
+// the results script and the 206 country databases.
+std::vector<std::string> FilesTheRunChanges();
+
+// The backups that stand in the folder now, named as the player finds them:
+// "art_01.bak" .. "art_03.bak", "script/Results.bak", "database\bak".
+std::vector<std::string> BackupsInTheFolder();
+
+// Puts every file back from its backup (the backup replacing the file),
+// deletes the intermediate files and those that did not exist before the
+// run, removes "database/bak" (and "database" when the run made it), sets
+// the install marker back to what it was, makes all of it durable and at
+// last deletes the journal.  False, with `problem` saying what could not be
+// done, when any of it failed: the journal then stays for the next run.
+bool RollBackRun(const RunJournal& journal, std::string& problem);
+
+// Deletes every backup that is left of a run whose rewritten files are all
+// on stable storage, read-only ones too, and makes that durable.  False,
+// with `problem` naming what could not be deleted, when one stays.
+bool RemoveLeftoverBackups(std::string& problem);

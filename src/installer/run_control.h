@@ -1,0 +1,33 @@
+// The life of a run that changes the game folder: begun with its journal,
+// undone as a whole when anything fails, made durable before any backup is
+// deleted, and ended by deleting the journal.
+#pragma once
+
+#include <string>
+
+// Writes the journal of an install or uninstall run, before anything else
+// changes.  When it cannot, says why (and what to do when the folder cannot
+// be written) on standard error and ends the program with status 1.
+void BeginRun(bool uninstall);
+
+// Ends a run that cannot go on: closes the shared streams, undoes every
+// change of a begun run, then writes one line on standard error saying that
+// `what` failed and whether the folder is as it was, then `errorText`, and
+// ends the program with status 1.
+[[noreturn]] void FailRun(const std::string& what, const char* errorText = "");
+
+// Records that `file` has been rewritten completely, and that `previous`
+// holds what it replaced (whose permissions it is given).  The first record
+// of a file counts: later rewrites replace the run's own intermediate text.
+void NoteRewrittenFile(const std::string& file, const std::string& previous);
+
+// After the last rewriting step: gives every rewritten file the permissions
+// of the file it replaced, writes the files and their folders to stable
+// storage, and moves the journal on to removing the backups.  Fails the run
+// when any of it fails.
+void MakeRunDurable();
+
+// After RemoveBackups(): deletes any backup that is left, then the journal.
+// Returns 0; or 1 after saying on standard error what could not be deleted,
+// with the journal kept so that the next run finishes the job.
+int EndRun();

@@ -1,0 +1,33 @@
+// File operations for the run journal, the roll-back and the repair.  Each
+// either takes effect or returns false with errno set to the reason.
+#pragma once
+
+#include <string>
+
+// Puts the file `from` in place of `to` in one atomic step, replacing
+// whatever file stands under `to` (a read-only one too).
+bool MoveReplacing(const std::string& from, const std::string& to);
+
+// Writes the content of the file `path` to stable storage.
+bool SyncFile(const std::string& path);
+
+// Writes the entries of the directory `path` (files created, renamed or
+// deleted in it) to stable storage.  True at once where the file system
+// keeps them durable by itself.
+bool SyncDirectory(const std::string& path);
+
+// Deletes the file `path`, read-only or not.  True when nothing stands
+// under `path` afterwards, also when nothing stood there before.
+bool RemoveFileForced(const std::string& path);
+
+// Removes the directory `path` when it is empty.  True when nothing stands
+// under `path` afterwards.
+bool RemoveEmptyFolder(const std::string& path);
+
+// Gives the file `to` the access permissions of the file `from`: its mode
+// bits on POSIX, its read-only attribute on Windows.
+bool CopyPermissions(const std::string& from, const std::string& to);
+
+// True when the failure `error` (an errno value) means that the folder
+// cannot be written at all: access denied or a read-only medium.
+bool IsNotWritableError(int error);

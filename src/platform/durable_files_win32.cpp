@@ -1,0 +1,89 @@
+#include "platform/durable_files.h"
+
+#include <windows.h>
+
+#include <cerrno>
+
+namespace {
+
+std::wstring Wide(const std::string& path) {
+  const int size = MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, nullptr, 0);
+  std::wstring wide(size > 0 ? size : 1, L'\0');
+  if (size > 0) MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, &wide[0], size);
+  wide.resize(wide.size() - 1);
+  return wide;
+}
+
+// Sets errno from the last Windows error and returns false.
+bool Failed() {
+  switch (GetLastError()) {
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND: errno = ENOENT; break;
+    case ERROR_ACCESS_DENIED: errno = EACCES; break;
+    case ERROR_WRITE_PROTECT: errno = EROFS; break;
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_LOCK_VIOLATION: errno = EBUSY; break;
+    case ERROR_DISK_FULL:
+    case ERROR_HANDLE_DISK_FULL: errno = ENOSPC; break;
+    case ERROR_DIR_NOT_EMPTY: errno = ENOTEMPTY; break;
+    default: errno = EIO; break;
+  }
+  return false;
+}
+
+bool IsMissing(DWORD error) { return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND; }
+
+// Clears the read-only attribute of `path`, if it has one.
+void MakeWritable(const std::wstring& path) {
+  const DWORD attributes = GetFileAttributesW(path.c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)) {
+    SetFileAttributesW(path.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
+  }
+}
+
+}  // namespace
+
+bool MoveReplacing(const std::string& from, const std::string& to) {
+  const std::wstring target = Wide(to);
+  MakeWritable(target);
+  if (MoveFileExW(Wide(from).c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) return true;
+  return Failed();
+}
+
+bool SyncFile(const std::string& path) {
+  const HANDLE file = CreateFileW(Wide(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                  nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return Failed();
+  const bool flushed = FlushFileBuffers(file) != 0;
+  const DWORD error = GetLastError();
+  CloseHandle(file);
+  SetLastError(error);
+  return flushed || Failed();
+}
+
+// NTFS writes directory entries through its own log; renames made here are
+// written through already (MOVEFILE_WRITE_THROUGH).
+bool SyncDirectory(const std::string&) { return true; }
+
+bool RemoveFileForced(const std::string& path) {
+  const std::wstring file = Wide(path);
+  MakeWritable(file);
+  if (DeleteFileW(file.c_str()) || IsMissing(GetLastError())) return true;
+  return Failed();
+}
+
+bool RemoveEmptyFolder(const std::string& path) {
+  if (RemoveDirectoryW(Wide(path).c_str()) || IsMissing(GetLastError())) return true;
+  return Failed();
+}
+
+bool CopyPermissions(const std::string& from, const std::string& to) {
+  const DWORD source = GetFileAttributesW(Wide(from).c_str());
+  const std::wstring target = Wide(to);
+  const DWORD attributes = GetFileAttributesW(target.c_str());
+  if (source == INVALID_FILE_ATTRIBUTES || attributes == INVALID_FILE_ATTRIBUTES) return Failed();
+  const DWORD wanted = (attributes & ~FILE_ATTRIBUTE_READONLY) | (source & FILE_ATTRIBUTE_READONLY);
+  return wanted == attributes || SetFileAttributesW(target.c_str(), wanted) || Failed();
+}
+
+bool IsNotWritableError(int error) { return error == EACCES || error == EPERM || error == EROFS; }
