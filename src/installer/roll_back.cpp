@@ -141,6 +141,5 @@ bool RemoveLeftoverBackups(std::string& problem) {
     if (!RemoveFileForced(backup)) removed = Note(problem, std::string("\"") + backup + "\" could not be deleted");
   }
   if (!RemoveBackupFolder(problem)) removed = false;
-  if (!SyncFolders(problem)) removed = false;
   return removed;
 }

@@ -29,6 +29,7 @@ std::vector<std::string> BackupsInTheFolder();
 bool RollBackRun(const RunJournal& journal, std::string& problem);
 
 // Deletes every backup that is left of a run whose rewritten files are all
-// on stable storage, read-only ones too, and makes that durable.  False,
-// with `problem` naming what could not be deleted, when one stays.
+// on stable storage, read-only ones too.  False, with `problem` naming what
+// could not be deleted, when one stays.  Deletions need not be durable: the
+// journal stays until they are done, and repeating them changes nothing.
 bool RemoveLeftoverBackups(std::string& problem);

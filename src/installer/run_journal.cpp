@@ -80,7 +80,7 @@ bool WriteJournal(const RunJournal& journal) {
   return SyncFile(kJournalDraft) && MoveReplacing(kJournalDraft, kJournalFile) && SyncDirectory(".");
 }
 
-bool DeleteJournal() { return RemoveFileForced(kJournalFile) && SyncDirectory("."); }
+bool DeleteJournal() { return RemoveFileForced(kJournalFile); }
 
 void RemoveJournalDraft() {
   if (PathExists(kJournalDraft)) RemoveFileForced(kJournalDraft);

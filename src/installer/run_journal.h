@@ -36,7 +36,9 @@ bool ReadJournal(RunJournal& journal);
 // and makes it durable.  False with errno set when it could not.
 bool WriteJournal(const RunJournal& journal);
 
-// Deletes the journal durably; true when it is gone.
+// Deletes the journal; true when it is gone.  The deletion needs not be
+// durable: a journal that comes back after a power cut leads the next run to
+// repeat what is already done.
 bool DeleteJournal();
 
 // Deletes a draft that a run stopped while writing the journal left behind.
