@@ -52,6 +52,49 @@ RunResult RunPatch(const std::string& dir, const std::vector<std::string>& args)
   return RunProgram(VANDORIL_PATCH_EXE, args, dir);
 }
 
+void MakeSampleGame(const std::string& folder, const std::vector<std::string>& options) {
+  std::vector<std::string> args = {folder};
+  args.insert(args.end(), options.begin(), options.end());
+  const RunResult made = RunProgram(MAKE_SAMPLE_GAME_EXE, args, "/");
+  ASSERT_EQ(made.exitStatus, 0) << made.err;
+}
+
+FolderContent Snapshot(const std::string& dir) {
+  FolderContent content;
+  for (const auto& entry : fs::recursive_directory_iterator(dir)) {
+    const std::string name = fs::relative(entry.path(), dir).generic_string();
+    if (name == "editor.log") continue;
+    const fs::file_status status = entry.symlink_status();
+    const std::string mode = std::to_string(static_cast<int>(status.permissions())) + ":";
+    if (fs::is_symlink(status)) {
+      content[name] = "-> " + fs::read_symlink(entry.path()).string();
+    } else if (fs::is_directory(status)) {
+      content[name] = mode + "<dir>";
+    } else {
+      content[name] = mode + ReadFile(entry.path().string());
+    }
+  }
+  return content;
+}
+
+void Restore(const std::string& dir, const FolderContent& content) {
+  for (const auto& entry : fs::directory_iterator(dir)) fs::remove_all(entry.path());
+  for (const auto& [name, value] : content) {  // a folder comes before what it holds
+    const std::string path = dir + "/" + name;
+    const std::size_t colon = value.find(':');
+    if (value.compare(0, 3, "-> ") == 0) {
+      fs::create_symlink(value.substr(3), path);
+      continue;
+    }
+    if (value.compare(colon + 1, std::string::npos, "<dir>") == 0) {
+      fs::create_directory(path);
+    } else {
+      WriteFile(path, value.substr(colon + 1));
+    }
+    fs::permissions(path, static_cast<fs::perms>(std::stoi(value.substr(0, colon))));
+  }
+}
+
 void GameFolderTest::SetUp() {
   previousDir_ = fs::current_path().string();
   dir_ = MakeTempDir();

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -26,6 +27,19 @@ struct RunResult {
 RunResult RunProgram(const std::string& program, const std::vector<std::string>& args, const std::string& dir);
 // Runs the built vandoril-patch in `dir`.
 RunResult RunPatch(const std::string& dir, const std::vector<std::string>& args = {});
+
+// Writes a sample game folder at the absolute path `folder` (new or empty)
+// with the generator's `options`.
+void MakeSampleGame(const std::string& folder, const std::vector<std::string>& options = {});
+
+// Every file, folder and link under `dir` by its path relative to `dir`: a
+// file's permission bits and bytes, "<dir>" with a folder's permission bits,
+// a link's target.  The editor stand-in's log is left out.
+using FolderContent = std::map<std::string, std::string>;
+FolderContent Snapshot(const std::string& dir);
+
+// Makes `dir` hold exactly what `content` says (files and folders).
+void Restore(const std::string& dir, const FolderContent& content);
 
 // Each test runs in a fresh temporary directory `dir_`, which is the current
 // directory while the test runs, the way the program runs in the game folder.

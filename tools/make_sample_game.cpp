@@ -1,7 +1,7 @@
 // make-sample-game: writes a complete sample game folder with everything the
 // patch reads, and compares two folders file by file.
 //
-//   make-sample-game FOLDER [--archive-mib N] [--database-kib N]
+//   make-sample-game FOLDER [--archive-mib N | --archive-kib N] [--database-kib N]
 //   make-sample-game --compare A B
 //
 // The folder is deterministic: the same options always give the same bytes.
@@ -37,11 +37,13 @@ constexpr int kCountries = 206;
 }
 
 void Usage() {
-  std::cerr << "usage: make-sample-game FOLDER [--archive-mib N] [--database-kib N]\n"
+  std::cerr << "usage: make-sample-game FOLDER [--archive-mib N | --archive-kib N] [--database-kib N]\n"
                "       make-sample-game --compare A B\n"
                "Writes a sample game folder (FOLDER must be new or empty); defaults: archives of\n"
-               "256 KiB, country databases of about 8 KiB.  --compare exits 0 when the two\n"
-               "folders hold the same files with the same bytes, 1 otherwise.\n";
+               "256 KiB, country databases of about 8 KiB.  Archives of at least 4 KiB hold the\n"
+               "artwork names; a database is never smaller than one club and its players (about\n"
+               "1.2 KiB, with --database-kib 0 or 1).  --compare exits 0 when the two folders\n"
+               "hold the same files with the same bytes, 1 otherwise.\n";
   std::exit(2);
 }
 
@@ -439,6 +441,8 @@ int main(int argc, char* argv[]) {
     if (i + 1 >= argc) Usage();
     if (std::strcmp(argv[i], "--archive-mib") == 0) {
       archiveBytes = ParseSize(argv[i + 1], "--archive-mib") << 20;
+    } else if (std::strcmp(argv[i], "--archive-kib") == 0) {
+      archiveBytes = ParseSize(argv[i + 1], "--archive-kib") << 10;
     } else if (std::strcmp(argv[i], "--database-kib") == 0) {
       databaseBytes = static_cast<std::size_t>(ParseSize(argv[i + 1], "--database-kib") << 10);
     } else {

@@ -67,6 +67,18 @@ int RefuseBackupsInTheWay(const std::vector<std::string>& backups) {
   return Pause(1);
 }
 
+// A marker that exists but cannot be opened says neither "installed" nor
+// "not installed": an install over an installed patch would undo it and
+// leave the marker claiming the opposite.
+int RefuseUnreadableMarker() {
+  std::cout.flush();
+  std::cerr << "vandoril-patch: the install marker \"" << kInstallMarker
+            << "\" exists but cannot be read, so it is not known whether the patch is installed. Nothing was changed. "
+               "Make the file readable, or delete it if the patch is not installed, and run the patch again.\n"
+            << std::flush;
+  return Pause(1);
+}
+
 void CreateInstallMarker() {
   std::ofstream(kInstallMarker, std::ios::out | std::ios::trunc);
   if (!FileIsPresent(kInstallMarker)) FailRun(std::string("the install marker \"") + kInstallMarker + "\" could not be created");
@@ -104,6 +116,7 @@ int main(int argc, char* argv[]) {
   if (!backups.empty()) return RefuseBackupsInTheWay(backups);
 
   const bool install = !FileIsPresent(kInstallMarker);
+  if (install && PathExists(kInstallMarker)) return RefuseUnreadableMarker();
   if (!install) {
     const bool uninstallRequested =
         FileIsPresent("Brisco-UnInstall.exe") && argc == 2 && std::strcmp(argv[1], "/uninstall") == 0;

@@ -131,6 +131,7 @@ bool RollBackRun(const RunJournal& journal, std::string& problem) {
     if (!FileIsPresent(kInstallMarker)) undone = Note(problem, std::string("\"") + kInstallMarker + "\" could not be created again");
   }
   if (!SyncFolders(problem)) undone = false;
+  RemoveJournalDraft();
   if (undone && !DeleteJournal()) undone = Note(problem, std::string("\"") + kJournalFile + "\" could not be deleted");
   return undone;
 }

@@ -41,8 +41,10 @@ void BeginRun(bool uninstall) {
     if (!PathExists(file)) journal.absent.push_back(file);
   }
   if (!WriteJournal(journal)) {
+    // Nothing else has changed yet: whatever the journal got as far as goes.
     const int error = errno;
     RemoveJournalDraft();
+    DeleteJournal();
     if (IsNotWritableError(error)) EndWithError(kNotWritable, "");
     EndWithError(std::string("The run journal \"") + kJournalFile + "\" could not be written (" + std::strerror(error) +
                      "). Nothing was changed.",

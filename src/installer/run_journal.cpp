@@ -67,17 +67,20 @@ bool ReadJournal(RunJournal& journal) {
 
 bool WriteJournal(const RunJournal& journal) {
   errno = 0;
-  {
-    std::ofstream draft(kJournalDraft, std::ios::binary | std::ios::trunc);
-    if (!draft.is_open()) return false;
-    draft << Format(journal);
-    draft.close();
-    if (draft.fail()) {
-      if (errno == 0) errno = EIO;
-      return false;
-    }
+  std::ofstream draft(kJournalDraft, std::ios::binary | std::ios::trunc);
+  if (!draft.is_open()) return false;
+  draft << Format(journal);
+  draft.close();
+  bool written = !draft.fail();
+  if (!written && errno == 0) errno = EIO;
+  written = written && SyncFile(kJournalDraft) && MoveReplacing(kJournalDraft, kJournalFile);
+  if (!written) {
+    const int error = errno;
+    RemoveJournalDraft();
+    errno = error;
+    return false;
   }
-  return SyncFile(kJournalDraft) && MoveReplacing(kJournalDraft, kJournalFile) && SyncDirectory(".");
+  return SyncDirectory(".");
 }
 
 bool DeleteJournal() { return RemoveFileForced(kJournalFile); }

@@ -33,7 +33,8 @@ bool JournalExists();
 bool ReadJournal(RunJournal& journal);
 
 // Writes the journal in one atomic step (through a draft that replaces it)
-// and makes it durable.  False with errno set when it could not.
+// and makes it durable.  False with errno set when it could not; the journal
+// is then the old one or, when only the last flush failed, the new one.
 bool WriteJournal(const RunJournal& journal);
 
 // Deletes the journal; true when it is gone.  The deletion needs not be
