@@ -87,13 +87,13 @@ class RunSafetyTest : public GameFolderTest {
 
 // The numbers of the file operations of a complete run of `args` on a
 // folder that holds `start` that the sweeps take: every one, but of those
-// that the 206 country databases repeat, only the ones of the first, the
-// last, one in the middle, and 34, 35, 41 and 50 with their neighbours.
+// that the 206 country databases repeat, only the ones of the first and the
+// last and of 34, 35, 41 and 50, which the run treats apart.
 // VANDORIL_FULL_SWEEP=1 takes every one.
 std::vector<int> OperationsToSweep(const std::string& dir, const FolderContent& start,
                                    const std::vector<std::string>& args) {
   const bool full = getenv("VANDORIL_FULL_SWEEP") != nullptr;
-  const std::set<int> kept = {1, 2, 33, 34, 35, 36, 40, 41, 42, 49, 50, 51, 103, 205, 206};
+  const std::set<int> kept = {1, 34, 35, 41, 50, 206};
   std::vector<int> operations;
   std::istringstream lines(RecordRun(dir, start, args, "VANDORIL_FAULT_TRACE"));
   int country = 0;  // the database the operations are about, 0 for none
@@ -182,14 +182,14 @@ INSTANTIATE_TEST_SUITE_P(InstallAndUninstall, FaultSweepTest,
 // Kills at random instants of runs of a bigger game, and a repair that is
 // itself killed: the next run always repairs.
 TEST_F(RunSafetyTest, AKillAtARandomInstantIsRepaired) {
-  ASSERT_NO_FATAL_FAILURE(MakeDirections({"--archive-mib", "4", "--database-kib", "32"}));
+  ASSERT_NO_FATAL_FAILURE(MakeDirections({"--archive-mib", "2", "--database-kib", "32"}));
   std::mt19937 random(20261207);
   for (const Direction& d : directions_) {
     const auto started = std::chrono::steady_clock::now();
     Restore(dir_, d.before);
     ASSERT_EQ(RunPatch(dir_, d.args).exitStatus, 0);
     const auto runTime = std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - started);
-    for (int attempt = 0; attempt < 6; ++attempt) {
+    for (int attempt = 0; attempt < 4; ++attempt) {
       Restore(dir_, d.before);
       const pid_t pid = fork();
       if (pid == 0) {
