@@ -1,12 +1,17 @@
 #!/usr/bin/env bash
 # End-to-end tests of the Windows program, run under Wine with the real
 # command interpreter behind std::system, in sample game folders:
+#   - an install stopped abruptly halfway (every Wine process killed): a
+#     second run meanwhile is refused, and the next run undoes the stopped
+#     one and gives every file back;
 #   - an install and an uninstall run that give every file back (archives
-#     byte for byte, text files line for line) and start the editor;
+#     byte for byte, text files line for line, a read-only database still
+#     read-only) and start the editor;
 #   - every refusal, with its exact messages (CR LF line ends on Windows),
-#     exit status 0 and no file changed;
-#   - a results script that cannot be opened: "error!!!", exit status 1, the
-#     marker and the backups made so far left in place.
+#     exit status 0 and no file changed; backups that no run made, exit
+#     status 1 and no file changed;
+#   - a results script that cannot be opened: the run is undone, exit status
+#     1, "error!!!" last, no file changed.
 # Registered as a CTest test by tests/wine/CMakeLists.txt; prints one line per
 # check and the time that each phase took.
 set -u
@@ -99,6 +104,9 @@ ends_with() {  # FILE SUFFIX-FILE
 }
 is_empty_file() { [ -f "$1" ] && [ ! -s "$1" ]; }
 is_absent() { [ ! -e "$1" ]; }
+contains() { grep -qF -- "$2" "$1" || { echo "  not found: $2"; return 1; }; }  # FILE TEXT
+# Wine shows a file as read-only exactly when it has no write permission bit.
+is_read_only() { [ $((0$(stat -c %a "$1") & 0222)) -eq 0 ] || { echo "  mode $(stat -c %a "$1"): $1"; return 1; }; }
 differs() { ! cmp -s "$1" "$2"; }
 
 # Every path in the folder, and the checksum of every file.
@@ -180,15 +188,56 @@ ALREADY_INSTALLED="Patch is already installed. Aborting installation."
 HOW_TO_UNINSTALL='To uninstall the patch please execute the file "Brisco-UnInstall.exe".'
 ATTENTION='ATTENTION: Before installing new database updates or game updates you have to uninstall this patch by executing the file "Brisco-UnInstall.exe". Otherwise your database will be corrupt. After installing the updates this patch can be installed again.'
 WAITING="This will take some time. Please wait until the window closes..."
-MARKER=vandoril_06.dontdelete
+STOPPED_UNDONE="The last run of the patch was stopped before it had finished. Every file has been put back as it was before that run: the patch is not installed. To install it, run the patch again."
+ANOTHER_RUN="vandoril-patch: another run of the patch is working in this folder."
+UNDONE="Nothing was changed: the run was undone and every file is as it was before it."
+MARKER=vandoril_06.dontdelete JOURNAL=vandoril_06.journal LOCK=vandoril_06.lock
 
-# --- Install and uninstall ---------------------------------------------------
+# --- A stopped install and its repair --------------------------------------
 
+# The main game folder holds one read-only database, which every run below
+# must give back read-only.
 phase=$(now)
 game=$work/game original=$work/original
 make_game "$game"
+chmod a-w "$game/database/country77.sav"
 cp -a "$game" "$original"
 echo "time: sample game: $(since "$phase")"
+
+# An install stopped abruptly while it moves the country databases into
+# database\bak, the way a closed window or a power cut stops it: every
+# process of the Wine prefix is killed at once.
+phase=$(now)
+(cd "$game" && exec "${no_aslr[@]}" "$wine" ./vandoril-patch.exe </dev/null >"$work/stopped.out" 2>"$work/stopped.err") &
+stopped_run=$!
+midway=$game/database/bak/country60.sav deadline=$((SECONDS + 120))
+until [ -e "$midway" ] || [ $SECONDS -ge $deadline ] || ! kill -0 "$stopped_run" 2>/dev/null; do
+  sleep 0.05
+done
+check "stopped run: reached the country databases" [ -e "$midway" ]
+run_patch "$game"
+check "a second run while one works: exit status 1" [ "$status" -eq 1 ]
+check "a second run while one works: refused as another run" contains "$err" "$ANOTHER_RUN"
+"$wineserver" -k
+wait "$stopped_run"
+"$wineserver" -w
+check "stopped run: its journal is left" [ -f "$game/$JOURNAL" ]
+[ -e "$game/$LOCK" ] && echo "note: the killed run left its lock file $LOCK"
+echo "time: install until stopped: $(since "$phase")"
+
+phase=$(now)
+run_patch "$game"
+echo "time: repair run: $(since "$phase")"
+check "repair: exit status 0" [ "$status" -eq 0 ]
+{ crlf "$STOPPED_UNDONE"; cat "$work/pause.out"; } >"$expected"
+check "repair: exact message and pause" same_bytes "$expected" "$out"
+check "repair: nothing on standard error" [ ! -s "$err" ]
+for file in "$JOURNAL" "$JOURNAL.new" "$LOCK"; do
+  check "repair: no $file" is_absent "$game/$file"
+done
+check "repair: every file is given back" gives_every_file_back "$original" "$game"
+
+# --- Install and uninstall ---------------------------------------------------
 
 phase=$(now)
 run_patch "$game"
@@ -201,19 +250,15 @@ check "install: ends with a line end and pause" ends_with "$out" "$expected"
 check "install: the marker is an empty file" is_empty_file "$game/$MARKER"
 check "install: no backup file is left" no_backup_left "$game"
 check "install: the backup directory is removed" is_absent "$game/database/bak"
+check "install: no journal" is_absent "$game/$JOURNAL"
 echo -master >"$expected"
 check "install: the editor was started with -master" same_lines "$expected" "$game/editor.log"
 for file in art_01.big art_02.big art_03.big database/countries.sav script/Results.txt \
-            database/country34.sav database/country41.sav database/country1.sav; do
+            database/country34.sav database/country41.sav database/country1.sav database/country77.sav; do
   check "install: $file is rewritten" differs "$original/$file" "$game/$file"
 done
+check "install: database/country77.sav is still read-only" is_read_only "$game/database/country77.sav"
 
-# A backup directory left over from an earlier run, holding a read-only file
-# that no step put there: "md" must not stop the run, and the backups'
-# removal must take the file and the directory away too.
-mkdir "$game/database/bak"
-touch "$game/database/bak/stray.sav"
-chmod a-w "$game/database/bak/stray.sav"
 phase=$(now)
 run_patch "$game" /uninstall
 echo "time: uninstall run: $(since "$phase")"
@@ -223,10 +268,23 @@ check "uninstall: starts with the waiting line" starts_with "$out" "$expected"
 { printf '\r\n'; cat "$work/pause.out"; } >"$expected"
 check "uninstall: ends with a line end and pause" ends_with "$out" "$expected"
 check "uninstall: the marker is deleted" is_absent "$game/$MARKER"
-check "uninstall: the leftover backup directory and its read-only file are removed" is_absent "$game/database/bak"
+check "uninstall: the backup directory is removed" is_absent "$game/database/bak"
 printf -- '-master\n-master\n' >"$expected"
 check "uninstall: the editor was started with -master again" same_lines "$expected" "$game/editor.log"
 check "uninstall: every file is given back" gives_every_file_back "$original" "$game"
+check "uninstall: database/country77.sav is read-only again" is_read_only "$game/database/country77.sav"
+
+# A backup directory that no run made, holding a read-only file: it may hold
+# the only copy of a database, so the run refuses and touches nothing.
+mkdir "$game/database/bak"
+touch "$game/database/bak/stray.sav"
+chmod a-w "$game/database/bak/stray.sav"
+snapshot "$game" >"$work/before"
+run_patch "$game"
+check "backups in the way: exit status 1" [ "$status" -eq 1 ]
+check "backups in the way: database\\bak named" contains "$err" '"database\bak"'
+check "backups in the way: pause" same_bytes "$work/pause.out" "$out"
+check "backups in the way: no file changed" unchanged_since "$game" "$work/before"
 
 # --- Refusals -------------------------------------------------------------------
 
@@ -266,24 +324,21 @@ echo "time: 8 refusal runs: $(since "$phase")"
 
 # --- A results script that cannot be opened ----------------------------------
 
+# The run fails after the artwork and the country list were rewritten: it is
+# undone before it ends, every file byte for byte as before.
 phase=$(now)
 folder=$work/no-results-script
 cp -a "$original" "$folder"
 rm "$folder/script/Results.txt"
+snapshot "$folder" >"$work/before"
 run_patch "$folder"
 check "results script missing: exit status 1" [ "$status" -eq 1 ]
-printf 'error!!!' >"$expected"
-check "results script missing: error text last on standard error" ends_with "$err" "$expected"
+{ crlf "" "vandoril-patch: \"script/Results.txt\" was not found. $UNDONE"; printf 'error!!!'; } >"$expected"
+check "results script missing: exact messages on standard error" same_bytes "$expected" "$err"
 printf '.' >"$expected"
 check "results script missing: output stops at the step's dot, no pause" ends_with "$out" "$expected"
-check "results script missing: the editor was not started" is_absent "$folder/editor.log"
-check "results script missing: the marker stays" is_empty_file "$folder/$MARKER"
-for file in art_01.bak art_02.bak art_03.bak database/bak/countries.sav; do
-  check "results script missing: backup $file stays" [ -f "$folder/$file" ]
-done
-run_patch "$folder"
-{ crlf "$ALREADY_INSTALLED" "$HOW_TO_UNINSTALL"; cat "$work/pause.out"; } >"$expected"
-check "results script missing: the next run finds the patch installed" same_bytes "$expected" "$out"
+check "results script missing: no file changed, no marker, backup, journal, lock or editor log" \
+  unchanged_since "$folder" "$work/before"
 echo "time: error path: $(since "$phase")"
 
 echo "time: all Wine tests: $(since "$started")"
