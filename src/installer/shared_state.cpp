@@ -1,9 +1,11 @@
 #include "installer/shared_state.h"
 
+#include <cstdint>
 #include <filesystem>
 #include <iostream>
 
 #include "installer/run_control.h"
+#include "platform/disk_writeback.h"
 #include "platform/files.h"
 
 // Constructed before main() in this order, destroyed in reverse at exit;
@@ -23,6 +25,17 @@ std::string currentTarget;
 std::string currentTargetBackup;
 bool currentTargetExisted = false;
 bool progressLineOpen = false;
+
+// The backup and the target of the current step, opened once more for the
+// hints of HandStepDataToDisk(); -1 when not open.
+int inputHints = -1;
+int outputHints = -1;
+
+void CloseHints() {
+  CloseForHints(inputHints);
+  CloseForHints(outputHints);
+  inputHints = outputHints = -1;
+}
 
 // Larger buffers than the default keep system calls few on big files.
 constexpr std::size_t kStreamBufferSize = 256 * 1024;
@@ -52,7 +65,21 @@ bool OpenStepFiles(const std::string& backup, const std::string& target, const s
     return false;
   }
   sharedOutput.open(target, std::ios::out | std::ios::trunc | std::ios::binary);
-  return sharedInput.is_open() && sharedOutput.is_open();
+  const bool open = sharedInput.is_open() && sharedOutput.is_open();
+  CloseHints();
+  if (open) {
+    inputHints = OpenForHints(backup);
+    outputHints = OpenForHints(target);
+  }
+  return open;
+}
+
+void HandStepDataToDisk() {
+  if (outputHints < 0) return;
+  StartWritingToDisk(outputHints);
+  // Everything before the read position has been taken out of the stream.
+  const std::streamoff read = sharedInput.tellg();
+  if (read > 0) DropFromMemory(inputHints, static_cast<std::uint64_t>(read));
 }
 
 void CloseStepFiles() {
@@ -68,6 +95,11 @@ void CloseStepFiles() {
   }
   sharedInput.clear();
   sharedOutput.clear();
+  if (written) {
+    StartWritingToDisk(outputHints);
+    DropFromMemory(inputHints, UINT64_MAX);
+  }
+  CloseHints();
 
   if (readFailed) FailRun("reading \"" + currentBackup + "\" failed (I/O error)");
   if (writeFailed) FailRun("writing \"" + currentTarget + "\" failed (disk full or I/O error)");

@@ -31,11 +31,19 @@ extern std::streampos sharedFilePosition;
 // not `backup` itself (a file written from another file's backup).
 bool OpenStepFiles(const std::string& backup, const std::string& target, const std::string& targetBackup = {});
 
-// Closes sharedInput, then sharedOutput, and resets both to good.  When a read
+// Closes sharedInput, then sharedOutput, and resets both to good; asks the
+// system to start writing the target to disk and to drop the backup from
+// memory (see HandStepDataToDisk()).  When a read
 // of the backup failed (other than at its end) or a write or the close of the
 // target failed, fails the run with a message naming the file.  Otherwise
 // records the target as rewritten.
 void CloseStepFiles();
+
+// Between blocks of a big file: asks the system to start writing to disk
+// what sharedOutput has passed on so far, and to drop from memory what
+// sharedInput has read of the backup.  Costs a few system calls; does
+// nothing when the step's files are not open.
+void HandStepDataToDisk();
 
 // Says in plain words why OpenStepFiles() returned false, for FailRun().
 std::string DescribeOpenFailure();
