@@ -182,14 +182,19 @@ INSTANTIATE_TEST_SUITE_P(InstallAndUninstall, FaultSweepTest,
 // Kills at random instants of runs of a bigger game, and a repair that is
 // itself killed: the next run always repairs.
 TEST_F(RunSafetyTest, AKillAtARandomInstantIsRepaired) {
-  ASSERT_NO_FATAL_FAILURE(MakeDirections({"--archive-mib", "2", "--database-kib", "32"}));
+  ASSERT_NO_FATAL_FAILURE(MakeDirections({"--archive-mib", "1", "--database-kib", "16"}));
+#if defined(__SANITIZE_ADDRESS__)
+  const int attempts = 2;
+#else
+  const int attempts = 4;
+#endif
   std::mt19937 random(20261207);
   for (const Direction& d : directions_) {
     const auto started = std::chrono::steady_clock::now();
     Restore(dir_, d.before);
     ASSERT_EQ(RunPatch(dir_, d.args).exitStatus, 0);
     const auto runTime = std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - started);
-    for (int attempt = 0; attempt < 4; ++attempt) {
+    for (int attempt = 0; attempt < attempts; ++attempt) {
       Restore(dir_, d.before);
       const pid_t pid = fork();
       if (pid == 0) {
@@ -276,6 +281,20 @@ TEST_F(RunSafetyTest, FoldersThatARunRefusesOrUndoes) {
     EXPECT_EQ(run.out.find("Press any key") != std::string::npos, c.paused);
     EXPECT_TRUE(Snapshot(dir_) == before);
   }
+}
+
+// A folder that cannot be written (made immutable, which holds even for the
+// superuser): nothing changes, and the message says what to do.
+TEST_F(RunSafetyTest, AFolderThatCannotBeWrittenIsSaidSo) {
+  ASSERT_NO_FATAL_FAILURE(MakeSampleGame(dir_, {"--archive-kib", "8", "--database-kib", "1"}));
+  const FolderContent before = Snapshot(dir_);
+  if (std::system("chattr +i . 2>/dev/null") != 0) GTEST_SKIP() << "chattr +i is not available here";
+  const RunResult run = RunPatch(dir_);
+  std::system("chattr -i .");
+  EXPECT_EQ(run.exitStatus, 1);
+  EXPECT_NE(run.err.find("The game folder cannot be written"), std::string::npos) << run.err;
+  EXPECT_NE(run.err.find("Run as administrator"), std::string::npos);
+  EXPECT_TRUE(Snapshot(dir_) == before);
 }
 
 // A rewritten file keeps the permissions of the file it replaces; after a
