@@ -21,7 +21,9 @@ void PatchArchive(const char* archive, const char* backup, const std::vector<Sub
     FailRun("\"" + std::string(archive) + "\" could not be moved to \"" + backup + "\"", "error2!!!");
   }
   if (!OpenStepFiles(backup, archive)) FailRun(DescribeOpenFailure(), "error2!!!");
-  ScanAndReplace(sharedInput, sharedOutput, rules, countPasses);
+  // Each block goes to disk, and the backup's block leaves memory, while the
+  // next one is scanned.
+  ScanAndReplace(sharedInput, sharedOutput, rules, countPasses, kScanBlockSize, HandStepDataToDisk);
   CloseStepFiles();
 }
 

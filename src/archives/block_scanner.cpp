@@ -30,7 +30,7 @@ void AddOnce(std::string& set, char byte) {
 }  // namespace
 
 void ScanAndReplace(std::istream& in, std::ostream& out, const std::vector<SubstitutionRule>& rules,
-                    bool countPasses, std::size_t blockSize) {
+                    bool countPasses, std::size_t blockSize, void (*afterBlock)()) {
   blockSize = std::max<std::size_t>(blockSize, 1);
   // A pattern can start only where one of its first bytes is followed by one
   // of its second bytes.  `keep` bytes after a position are enough to decide
@@ -95,6 +95,7 @@ void ScanAndReplace(std::istream& in, std::ostream& out, const std::vector<Subst
     out.write(data + unwritten, static_cast<std::streamsize>(at - unwritten));
     if (atEnd) addPasses(1);  // the read that meets the end
     std::cout.flush();        // the player sees progress block by block
+    if (afterBlock != nullptr) afterBlock();
     if (atEnd || !out) break;
 
     carried = length - at;
