@@ -4,6 +4,8 @@
 # file to stable storage before they delete a backup, against `cp -r` of the
 # folder followed by `sync`, and `cp -r` alone; reports the peak resident
 # memory of each run, and checks that the uninstall gave every file back.
+# When strace is installed, one more install, not timed with the others,
+# shows where the time of an install goes.
 #
 #   bench/art_install_bench.sh [BUILD_DIR] [SCRATCH_DIR] [ARCHIVE_MIB] [DATABASE_KIB] [RUNS]
 #
@@ -45,7 +47,7 @@ timed() {
 
 best() { if [ -z "$1" ] || [ "$(echo "$2 < $1" | bc)" = 1 ]; then echo "$2"; else echo "$1"; fi; }
 
-best_cp= best_cp_sync= best_install= best_uninstall= peak=0
+best_cp='' best_cp_sync='' best_install='' best_uninstall='' peak=0
 run=1
 while [ "$run" -le "$runs" ]; do
   rm -rf pristine
@@ -55,10 +57,12 @@ while [ "$run" -le "$runs" ]; do
   timed "cp -r + sync" sh -c 'cp -r game pristine && sync'
   best_cp_sync=$(best "$best_cp_sync" "$seconds")
 
+  # shellcheck disable=SC2016 # "$0" is expanded by the inner shell
   timed install sh -c 'cd game && exec "$0"' "$build/vandoril-patch"
   best_install=$(best "$best_install" "$seconds")
   [ "$peak_kib" -gt "$peak" ] && peak=$peak_kib
 
+  # shellcheck disable=SC2016
   timed uninstall sh -c 'cd game && exec "$0" /uninstall' "$build/vandoril-patch"
   best_uninstall=$(best "$best_uninstall" "$seconds")
   [ "$peak_kib" -gt "$peak" ] && peak=$peak_kib
@@ -80,3 +84,32 @@ printf 'uninstall:    %7.3f s  %.2fx cp -r + sync, %.2fx cp -r\n' "$best_uninsta
   "$(echo "$best_uninstall / $best_cp_sync" | bc -l)" "$(echo "$best_uninstall / $best_cp" | bc -l)"
 printf 'peak resident memory of vandoril-patch: %.1f MiB (target <= 16 MiB)\n' "$(echo "$peak / 1024" | bc -l)"
 echo "after each uninstall every file was as before the install"
+
+# Phases of one install under strace (which slows it a little: only the
+# system calls named stop the program, where the kernel can filter), from the
+# times of the system calls that begin them: the journal and the marker,
+# the archives, the country list, results script and databases, writing the
+# files to disk, deleting the backups (up to the deletion of the journal).
+command -v strace > /dev/null || exit 0
+rm -rf pristine
+sync
+filter=--seccomp-bpf
+strace -f $filter -o /dev/null true 2> /dev/null || filter=
+(cd game && strace -f $filter -tt -e trace=openat,fsync,unlink -o "$scratch/trace" "$build/vandoril-patch" \
+  < /dev/null > /dev/null 2>&1)
+awk '
+  function t(s,   f) { split(s, f, ":"); return f[1] * 3600 + f[2] * 60 + f[3] }
+  { if ($1 !~ /:/) $0 = substr($0, index($0, " ") + 1) }  # the process id of -f
+  NR == 1 { start = t($1) }
+  { now = t($1) }
+  phase == 0 && /"art_01.bak"/ { mark[1] = now; phase = 1 }
+  phase == 1 && /"database\/bak\/countries.sav"/ { mark[2] = now; phase = 2 }
+  phase == 2 && /fsync/ { mark[3] = now; phase = 3 }
+  phase == 3 && /unlink/ { mark[4] = now; phase = 4 }
+  phase == 4 && /unlink/ { last = now }  # the journal is deleted last
+  END {
+    if (phase != 4) { print "phases: the trace was not understood"; exit }
+    printf "phases of one install under strace: start %.3f s, archives %.3f s, databases %.3f s, " \
+      "writing to disk %.3f s, deleting backups %.3f s\n", mark[1] - start, mark[2] - mark[1], mark[3] - mark[2],
+      mark[4] - mark[3], last - mark[4]
+  }' "$scratch/trace"
