@@ -76,9 +76,8 @@ void NoteRewrittenFile(const std::string& file, const std::string& previous) { r
 
 void MakeRunDurable() {
   for (const auto& [file, previous] : rewrittenFiles) {
-    if (!SyncFile(file)) FailRun("\"" + file + "\" could not be written to disk (" + std::strerror(errno) + ")");
-    if (PathExists(previous) && !CopyPermissions(previous, file)) {
-      FailRun("\"" + file + "\" could not be given the permissions of the file it replaces (" + std::strerror(errno) + ")");
+    if (!SyncFileWithPermissionsOf(file, previous)) {
+      FailRun("\"" + file + "\" could not be written to disk with its permissions (" + std::strerror(errno) + ")");
     }
   }
   for (const char* folder : {".", "script", "database"}) {

@@ -24,9 +24,11 @@ bool RemoveFileForced(const std::string& path);
 // under `path` afterwards.
 bool RemoveEmptyFolder(const std::string& path);
 
-// Gives the file `to` the access permissions of the file `from`: its mode
-// bits on POSIX, its read-only attribute on Windows.
-bool CopyPermissions(const std::string& from, const std::string& to);
+// Gives the file `path` the access permissions of the file `model` (its
+// mode bits on POSIX, its read-only attribute on Windows), unless nothing
+// stands under `model`, and writes the file, content and permissions, to
+// stable storage.
+bool SyncFileWithPermissionsOf(const std::string& path, const std::string& model);
 
 // True when the failure `error` (an errno value) means that the folder
 // cannot be written at all: access denied or a read-only medium.

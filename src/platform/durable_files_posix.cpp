@@ -38,10 +38,14 @@ bool RemoveEmptyFolder(const std::string& path) {
   return rmdir(path.c_str()) == 0 || errno == ENOENT;
 }
 
-bool CopyPermissions(const std::string& from, const std::string& to) {
+bool SyncFileWithPermissionsOf(const std::string& path, const std::string& model) {
   struct stat source;
-  if (stat(from.c_str(), &source) != 0) return false;
-  return chmod(to.c_str(), source.st_mode & 07777) == 0;
+  if (stat(model.c_str(), &source) == 0) {
+    if (chmod(path.c_str(), source.st_mode & 07777) != 0) return false;
+  } else if (errno != ENOENT) {
+    return false;
+  }
+  return SyncFile(path);  // the mode goes to disk with the file's own data
 }
 
 bool IsNotWritableError(int error) { return error == EACCES || error == EPERM || error == EROFS; }

@@ -77,11 +77,15 @@ bool RemoveEmptyFolder(const std::string& path) {
   return Failed();
 }
 
-bool CopyPermissions(const std::string& from, const std::string& to) {
-  const DWORD source = GetFileAttributesW(Wide(from).c_str());
-  const std::wstring target = Wide(to);
+// The flush comes first: a read-only file cannot be opened for it.  NTFS
+// keeps the attribute change durable through its own log.
+bool SyncFileWithPermissionsOf(const std::string& path, const std::string& model) {
+  if (!SyncFile(path)) return false;
+  const DWORD source = GetFileAttributesW(Wide(model).c_str());
+  if (source == INVALID_FILE_ATTRIBUTES) return IsMissing(GetLastError()) || Failed();
+  const std::wstring target = Wide(path);
   const DWORD attributes = GetFileAttributesW(target.c_str());
-  if (source == INVALID_FILE_ATTRIBUTES || attributes == INVALID_FILE_ATTRIBUTES) return Failed();
+  if (attributes == INVALID_FILE_ATTRIBUTES) return Failed();
   const DWORD wanted = (attributes & ~FILE_ATTRIBUTE_READONLY) | (source & FILE_ATTRIBUTE_READONLY);
   return wanted == attributes || SetFileAttributesW(target.c_str(), wanted) || Failed();
 }
