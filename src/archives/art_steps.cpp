@@ -6,20 +6,14 @@
 #include "archives/block_scanner.h"
 #include "installer/run_control.h"
 #include "installer/shared_state.h"
-#include "platform/files.h"
-#include "platform/rename.h"
 
 namespace {
 
-// Moves `archive` to `backup` and writes it back with `rules` applied.  An
-// archive that cannot be moved (a backup in the way, a locked file) is never
-// written from anything else: the run fails.
+// Moves `archive` to `backup` and writes it back with `rules` applied.
 void PatchArchive(const char* archive, const char* backup, const std::vector<SubstitutionRule>& rules,
                   bool countPasses) {
   PrintProgressDot();
-  if (RenameNoReplace(archive, backup) != 0 && PathExists(archive)) {
-    FailRun("\"" + std::string(archive) + "\" could not be moved to \"" + backup + "\"", "error2!!!");
-  }
+  MoveToBackup(archive, backup, "error2!!!");
   if (!OpenStepFiles(backup, archive)) FailRun(DescribeOpenFailure(), "error2!!!");
   // Each block goes to disk, and the backup's block leaves memory, while the
   // next one is scanned.

@@ -3,8 +3,6 @@
 #include "database/line_rewriting.h"
 #include "installer/run_control.h"
 #include "installer/shared_state.h"
-#include "platform/files.h"
-#include "platform/rename.h"
 
 namespace {
 
@@ -29,10 +27,7 @@ const Replacement kReplacements[] = {
 
 void PatchResultsScript() {
   PrintProgressDot();
-  // A script that cannot be moved is never written from anything else.
-  if (RenameNoReplace(kScript, kBackup) != 0 && PathExists(kScript)) {
-    FailRun("\"" + std::string(kScript) + "\" could not be moved to \"" + kBackup + "\"", "error!!!");
-  }
+  MoveToBackup(kScript, kBackup, "error!!!");
   if (!OpenStepFiles(kBackup, kScript)) FailRun(DescribeOpenFailure(), "error!!!");
 
   while (ReadSharedLine(sharedLineBuffer)) {

@@ -43,13 +43,11 @@ std::vector<SavedFile> SavedFiles() {
   return saved;
 }
 
+// The backups that lie beside their files.
+const char* const kFileBackups[] = {"art_01.bak", "art_02.bak", "art_03.bak", "script/Results.bak"};
+
 // Files that a run writes on its way and that hold nothing from before it.
 const char* const kIntermediateFiles[] = {"database/bak/country34_tmp.sav", "database/bak/country41_tmp.sav"};
-
-bool IsDirectory(const std::string& path) {
-  std::error_code ec;
-  return std::filesystem::is_directory(std::filesystem::symlink_status(path, ec));
-}
 
 // Adds "what (reason)" to `problem` and returns false.
 bool Note(std::string& problem, const std::string& what) {
@@ -97,7 +95,7 @@ std::vector<std::string> FilesTheRunChanges() {
 
 std::vector<std::string> BackupsInTheFolder() {
   std::vector<std::string> found;
-  for (const char* backup : {"art_01.bak", "art_02.bak", "art_03.bak", "script/Results.bak"}) {
+  for (const char* backup : kFileBackups) {
     if (PathExists(backup)) found.push_back(backup);
   }
   if (PathExists(kBackupFolder)) found.push_back("database\\bak");
@@ -138,7 +136,7 @@ bool RollBackRun(const RunJournal& journal, std::string& problem) {
 
 bool RemoveLeftoverBackups(std::string& problem) {
   bool removed = true;
-  for (const char* backup : {"art_01.bak", "art_02.bak", "art_03.bak", "script/Results.bak"}) {
+  for (const char* backup : kFileBackups) {
     if (!RemoveFileForced(backup)) removed = Note(problem, std::string("\"") + backup + "\" could not be deleted");
   }
   if (!RemoveBackupFolder(problem)) removed = false;

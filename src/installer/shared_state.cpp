@@ -1,12 +1,12 @@
 #include "installer/shared_state.h"
 
 #include <cstdint>
-#include <filesystem>
 #include <iostream>
 
 #include "installer/run_control.h"
 #include "platform/disk_writeback.h"
 #include "platform/files.h"
+#include "platform/rename.h"
 
 // Constructed before main() in this order, destroyed in reverse at exit;
 // destroying an open stream flushes and closes it.
@@ -41,11 +41,6 @@ void CloseHints() {
 constexpr std::size_t kStreamBufferSize = 256 * 1024;
 char inputBuffer[kStreamBufferSize];
 char outputBuffer[kStreamBufferSize];
-
-bool IsDirectory(const std::string& path) {
-  std::error_code ec;
-  return std::filesystem::is_directory(path, ec);
-}
 
 }  // namespace
 
@@ -104,6 +99,12 @@ void CloseStepFiles() {
   if (readFailed) FailRun("reading \"" + currentBackup + "\" failed (I/O error)");
   if (writeFailed) FailRun("writing \"" + currentTarget + "\" failed (disk full or I/O error)");
   if (written) NoteRewrittenFile(currentTarget, currentTargetBackup);
+}
+
+void MoveToBackup(const std::string& file, const std::string& backup, const char* errorText) {
+  if (RenameNoReplace(file, backup) != 0 && PathExists(file)) {
+    FailRun("\"" + file + "\" could not be moved to \"" + backup + "\"", errorText);
+  }
 }
 
 std::string DescribeOpenFailure() {

@@ -45,6 +45,12 @@ void CloseStepFiles();
 // nothing when the step's files are not open.
 void HandStepDataToDisk();
 
+// Moves `file` to `backup` by a rename that never replaces anything.  A file
+// that stays in place (a backup in the way, a locked file) is never written
+// from anything else: the run fails with `errorText`.  A missing file is
+// left to OpenStepFiles() to report.
+void MoveToBackup(const std::string& file, const std::string& backup, const char* errorText);
+
 // Says in plain words why OpenStepFiles() returned false, for FailRun().
 std::string DescribeOpenFailure();
 

@@ -9,3 +9,6 @@ bool FileIsPresent(const std::string& path);
 
 // True when anything at all (file, directory, link) stands under `path`.
 bool PathExists(const std::string& path);
+
+// True when `path` names a directory, or a link to one.
+bool IsDirectory(const std::string& path);
