@@ -1,7 +1,7 @@
-// End-to-end runs of the built program in sample game folders: every row of
-// the install/uninstall/refusal decision with its exact console output, an
-// install followed by an uninstall that gives every file back, and a run that
-// a full disk stops.
+// End-to-end runs of each build of the program in sample game folders: every
+// row of the install/uninstall/refusal decision with its exact console
+// output, an install followed by an uninstall that gives every file back, and
+// a run that a full disk stops; what the Windows console shows.
 #include <filesystem>
 
 #include "test_support.h"
@@ -31,9 +31,10 @@ const std::string kInstall =
     "updates this patch can be installed again.\n\n" + kUninstall;
 const std::string kMarker = "vandoril_06.dontdelete";
 
-using DriverTest = GameFolderTest;
+using DriverTest = BothBuildsTest;
+INSTANTIATE_FOR_BOTH_BUILDS(DriverTest);
 
-TEST_F(DriverTest, EveryDecisionWithItsExactOutput) {
+TEST_P(DriverTest, EveryDecisionWithItsExactOutput) {
   // Files present: E editor.exe, F a folder named editor.exe, B beta marker,
   // 3 the 2005 patch's marker, M install marker, U uninstaller.
   const struct { const char* present; std::vector<std::string> args; std::string out; } rows[] = {
@@ -86,7 +87,7 @@ TEST_F(DriverTest, EveryDecisionWithItsExactOutput) {
   }
 }
 
-TEST_F(DriverTest, InstallAndUninstallGiveEveryFileBack) {
+TEST_P(DriverTest, InstallAndUninstallGiveEveryFileBack) {
   ASSERT_NO_FATAL_FAILURE(MakeSampleGame(dir_));
   const auto pristine = Snapshot(dir_);
   ASSERT_EQ(RunPatch(dir_).exitStatus, 0);
@@ -102,7 +103,7 @@ TEST_F(DriverTest, InstallAndUninstallGiveEveryFileBack) {
 
 // A file-size limit makes writes fail with EFBIG as a full disk does (the
 // signal being ignored).  Whichever file it stops at, the run is undone.
-TEST_F(DriverTest, AFullDiskUndoesTheRun) {
+TEST_P(DriverTest, AFullDiskUndoesTheRun) {
   ASSERT_NO_FATAL_FAILURE(MakeSampleGame(dir_));
   const auto pristine = Snapshot(dir_);
   // The database of 41 is written first, as that of 34.
@@ -117,8 +118,7 @@ TEST_F(DriverTest, AFullDiskUndoesTheRun) {
     // 2 MiB more in one file, beyond the limit of 512 KiB that the archives stay within.
     if (!c.bigFile.empty()) WriteFile(c.bigFile, ReadFile(c.bigFile) + std::string(1 << 21, 'x') + "\r\n");
     const auto before = Snapshot(dir_);
-    const RunResult run = RunProgram(
-        "/bin/sh", {"-c", "ulimit -f " + c.limit + " && trap '' XFSZ && exec \"$0\"", VANDORIL_PATCH_EXE}, dir_);
+    const RunResult run = RunPatch(dir_, {}, {}, "ulimit -f " + c.limit + " && trap '' XFSZ");
     EXPECT_EQ(run.exitStatus, 1);
     EXPECT_EQ(run.err, "\nvandoril-patch: writing \"" + c.failed +
                            "\" failed (disk full or I/O error). Nothing was changed: the run was undone and every "
@@ -127,6 +127,24 @@ TEST_F(DriverTest, AFullDiskUndoesTheRun) {
     EXPECT_TRUE(Snapshot(dir_) == before);
     Restore(dir_, pristine);
   }
+}
+
+// What only the Windows console shows: CR LF line ends, and the pause text
+// of the real command interpreter (Wine's, which ends no line when no key
+// can be read).
+TEST_F(GameFolderTest, TheWindowsConsole) {
+  if (BuildsUnderTest().back() != kWindowsBuild) GTEST_SKIP() << "no Windows build";
+  buildUnderTest = kWindowsBuild;
+  ASSERT_NO_FATAL_FAILURE(MakeSampleGame(dir_, {"--archive-kib", "8", "--database-kib", "1"}));
+  const std::vector<std::string> command = PatchCommand();
+  const RunResult install = RunProgram(command[0], {command.begin() + 1, command.end()}, dir_);
+  EXPECT_EQ(install.exitStatus, 0);
+  EXPECT_NE(install.out.find("again.\r\n\r\nThis will take some time."), std::string::npos) << install.out;
+  EXPECT_EQ(install.out.substr(install.out.size() - 32), "..\r\nPress any key to continue... ");
+  EXPECT_EQ(RunProgram(command[0], {command.begin() + 1, command.end()}, dir_).out,
+            "Patch is already installed. Aborting installation.\r\n"
+            "To uninstall the patch please execute the file \"Brisco-UnInstall.exe\".\r\n"
+            "Press any key to continue... ");
 }
 
 }  // namespace

@@ -48,8 +48,68 @@ RunResult RunProgram(const std::string& program, const std::vector<std::string>&
   return result;
 }
 
-RunResult RunPatch(const std::string& dir, const std::vector<std::string>& args) {
-  return RunProgram(VANDORIL_PATCH_EXE, args, dir);
+Build buildUnderTest = kNativeBuild;
+
+std::string BuildName(const ::testing::TestParamInfo<Build>& info) {
+  return info.param == kWindowsBuild ? "Windows" : "Native";
+}
+
+#ifdef VANDORIL_WINDOWS_DIR
+std::vector<Build> BuildsUnderTest() { return {kNativeBuild, kWindowsBuild}; }
+
+// Wine, quiet and without windows, in the prefix that the build made, with
+// address space randomisation off: this Wine has no preloader, and about one
+// new process in a couple of thousand would otherwise fail to map its shared
+// user data and never start.  The Wine server stays 15 s after the last
+// process ends, so that the runs of a test do not each start one.
+static std::vector<std::string> WineCommand(const std::string& program) {
+  [[maybe_unused]] static const int server = [] {
+    setenv("WINEPREFIX", VANDORIL_BUILD_DIR "/wine-prefix", 1);
+    setenv("WINEDEBUG", "-all", 1);
+    setenv("WINEDLLOVERRIDES", "mscoree,mshtml=", 1);
+    unsetenv("DISPLAY");
+    unsetenv("WAYLAND_DISPLAY");
+    return std::system(VANDORIL_WINESERVER " -p15 2>/dev/null");
+  }();
+  return {"setarch", "x86_64", "-R", VANDORIL_WINE64, VANDORIL_WINDOWS_DIR + program};
+}
+#else
+std::vector<Build> BuildsUnderTest() { return {kNativeBuild}; }
+static std::vector<std::string> WineCommand(const std::string&) { throw std::logic_error("no Windows build"); }
+#endif
+
+std::vector<std::string> PatchCommand(const std::vector<std::string>& faults) {
+  std::vector<std::string> command = {"/usr/bin/env"};
+  if (!faults.empty() && buildUnderTest == kNativeBuild) {
+    command.insert(command.end(), {"LD_PRELOAD=" VANDORIL_FAULT_LIBRARY, "ASAN_OPTIONS=verify_asan_link_order=0:detect_leaks=1"});
+  }
+  command.insert(command.end(), faults.begin(), faults.end());
+  if (buildUnderTest == kNativeBuild) return command.push_back(VANDORIL_PATCH_EXE), command;
+  const std::vector<std::string> wine = WineCommand(faults.empty() ? "/vandoril-patch.exe" : "/stand-ins/vandoril-patch-faults.exe");
+  command.insert(command.end(), wine.begin(), wine.end());
+  return command;
+}
+
+static void ReplaceAll(std::string& text, const std::string& from, const std::string& to) {
+  for (std::size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size())) {
+    text.replace(at, from.size(), to);
+  }
+}
+
+RunResult RunPatch(const std::string& dir, const std::vector<std::string>& args, const std::vector<std::string>& faults,
+                   const std::string& prelude) {
+  std::vector<std::string> command = PatchCommand(faults);
+  if (!prelude.empty()) command.insert(command.begin(), {"/bin/sh", "-c", prelude + " && exec \"$@\"", "sh"});
+  command.insert(command.end(), args.begin(), args.end());
+  RunResult run = RunProgram(command[0], {command.begin() + 1, command.end()}, dir);
+  if (buildUnderTest == kWindowsBuild) {
+    for (std::string* text : {&run.out, &run.err}) {
+      ReplaceAll(*text, "\r\n", "\n");
+      ReplaceAll(*text, "Press any key to continue... ", "Press any key to continue . . . \n");
+    }
+    if (run.exitStatus == 137) run.exitStatus = -1;
+  }
+  return run;
 }
 
 void MakeSampleGame(const std::string& folder, const std::vector<std::string>& options) {
@@ -57,6 +117,11 @@ void MakeSampleGame(const std::string& folder, const std::vector<std::string>& o
   args.insert(args.end(), options.begin(), options.end());
   const RunResult made = RunProgram(MAKE_SAMPLE_GAME_EXE, args, "/");
   ASSERT_EQ(made.exitStatus, 0) << made.err;
+#ifdef VANDORIL_WINDOWS_DIR
+  if (buildUnderTest == kWindowsBuild) {
+    fs::copy_file(VANDORIL_WINDOWS_DIR "/stand-ins/editor.exe", folder + "/editor.exe", fs::copy_options::overwrite_existing);
+  }
+#endif
 }
 
 FolderContent Snapshot(const std::string& dir) {
@@ -102,6 +167,7 @@ void GameFolderTest::SetUp() {
 }
 
 void GameFolderTest::TearDown() {
+  buildUnderTest = kNativeBuild;
   fs::current_path(previousDir_);
   std::error_code ec;
   fs::permissions(dir_, fs::perms::owner_all, fs::perm_options::add, ec);

@@ -25,11 +25,27 @@ struct RunResult {
 
 // Runs `program` with `args` in directory `dir`, standard input from /dev/null.
 RunResult RunProgram(const std::string& program, const std::vector<std::string>& args, const std::string& dir);
-// Runs the built vandoril-patch in `dir`.
-RunResult RunPatch(const std::string& dir, const std::vector<std::string>& args = {});
+
+// The builds of the program that the executable tests run: the native one,
+// and the Windows one under Wine where MinGW-w64 and Wine were found.
+enum Build { kNativeBuild, kWindowsBuild };
+std::vector<Build> BuildsUnderTest();
+// The build that PatchCommand, RunPatch and MakeSampleGame use: the native
+// one, unless the running test is a BothBuildsTest (or sets it itself).
+extern Build buildUnderTest;
+
+// The command that runs the program under test; with `faults` (settings
+// such as "VANDORIL_FAULT=stop:12"), its variant that injects faults.
+std::vector<std::string> PatchCommand(const std::vector<std::string>& faults = {});
+// Runs the program under test in `dir`, after the shell commands `prelude`
+// ("ulimit -f 8", say) if any.  The Windows build's output is given as the
+// native build's (line ends, "pause" text), and its stop by the fault
+// injection (status 137) as a kill (-1).
+RunResult RunPatch(const std::string& dir, const std::vector<std::string>& args = {},
+                   const std::vector<std::string>& faults = {}, const std::string& prelude = "");
 
 // Writes a sample game folder at the absolute path `folder` (new or empty)
-// with the generator's `options`.
+// with the generator's `options`, with the editor stand-in of the build under test.
 void MakeSampleGame(const std::string& folder, const std::vector<std::string>& options = {});
 
 // Every file, folder and link under `dir` by its path relative to `dir`: a
@@ -49,3 +65,15 @@ class GameFolderTest : public ::testing::Test {
   void TearDown() override;
   std::string dir_, previousDir_;
 };
+
+// The fixture `Base` (a GameFolderTest), run once for each build under test:
+// its tests are TEST_P, and INSTANTIATE_FOR_BOTH_BUILDS(Fixture) follows it.
+template <typename Base>
+class BothBuilds : public Base, public ::testing::WithParamInterface<Build> {
+ protected:
+  void SetUp() override { buildUnderTest = this->GetParam(), Base::SetUp(); }
+};
+using BothBuildsTest = BothBuilds<GameFolderTest>;
+std::string BuildName(const ::testing::TestParamInfo<Build>& info);
+#define INSTANTIATE_FOR_BOTH_BUILDS(Fixture) \
+  INSTANTIATE_TEST_SUITE_P(Builds, Fixture, ::testing::ValuesIn(BuildsUnderTest()), BuildName)

@@ -4,7 +4,7 @@
 #include <fstream>
 
 int main(int argc, char* argv[]) {
-  std::ofstream log("editor.log", std::ios::app);
+  std::ofstream log("editor.log", std::ios::app | std::ios::binary);
   for (int i = 1; i < argc; ++i) log << (i > 1 ? " " : "") << argv[i];
   log << '\n';
   return log ? 0 : 1;
