@@ -140,7 +140,7 @@ TEST_F(GameFolderTest, TheWindowsConsole) {
   const RunResult install = RunProgram(command[0], {command.begin() + 1, command.end()}, dir_);
   EXPECT_EQ(install.exitStatus, 0);
   EXPECT_NE(install.out.find("again.\r\n\r\nThis will take some time."), std::string::npos) << install.out;
-  EXPECT_EQ(install.out.substr(install.out.size() - 32), "..\r\nPress any key to continue... ");
+  EXPECT_EQ(install.out.substr(install.out.size() - 31), ".\r\nPress any key to continue... ");
   EXPECT_EQ(RunProgram(command[0], {command.begin() + 1, command.end()}, dir_).out,
             "Patch is already installed. Aborting installation.\r\n"
             "To uninstall the patch please execute the file \"Brisco-UnInstall.exe\".\r\n"

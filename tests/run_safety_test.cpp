@@ -258,27 +258,34 @@ TEST_P(RunSafetyTest, OneRunAtATime) {
 
 // Folders that a run must refuse or fail on, whole, with nothing changed:
 // backups that no journal accounts for, a database that cannot be read or
-// moved, a journal that is not one, a results script that is missing.
+// moved (Windows moves a folder as it moves a file, and then cannot read
+// it), a journal that is not one, a results script that is missing.
 TEST_P(RunSafetyTest, FoldersThatARunRefusesOrUndoes) {
   ASSERT_NO_FATAL_FAILURE(MakeSampleGame(dir_, {"--archive-kib", "8", "--database-kib", "1"}));
   const FolderContent pristine = Snapshot(dir_);
-  const struct {
+  const bool windows = buildUnderTest == kWindowsBuild;
+  struct Case {
     std::function<void()> prepare;
     std::string errEnd;
     bool paused;
-  } cases[] = {
+  };
+  std::vector<Case> cases = {
       {[] { WriteFile("art_02.bak", "old"); }, "\"art_02.bak\". Nothing was changed.", true},
       {[] { WriteFile("script/Results.bak", "old"); }, "\"script/Results.bak\". Nothing was changed.", true},
       {[] { fs::create_directories("database/bak/x"); }, "\"database\\bak\". Nothing was changed.", true},
       {[] { WriteFile(kJournal, "something else\n"); }, "is not a journal of this patch", true},
-      {[] { fs::rename("database/country9.sav", "database/c9"), fs::create_symlink("c9", "database/country9.sav"); },
-       "\"database/bak/country9.sav\" could not be opened for reading" + std::string(kUndone), false},
       {[] { fs::remove("database/country77.sav"), fs::create_directory("database/country77.sav"); },
-       "\"database/country77.sav\" could not be moved to \"database/bak/country77.sav\"" + std::string(kUndone), false},
+       (windows ? "\"database/bak/country77.sav\" could not be opened for reading"
+                : "\"database/country77.sav\" could not be moved to \"database/bak/country77.sav\"") + std::string(kUndone),
+       false},
       {[] { fs::remove("script/Results.txt"); }, "\"script/Results.txt\" was not found" + std::string(kUndone) + "error!!!",
        false},
       {[] { fs::remove("art_03.big"); }, "\"art_03.big\" was not found" + std::string(kUndone) + "error2!!!", false},
   };
+  if (!windows) {  // a link moved to the backups no longer points at its file: no link to follow in a game folder on Windows
+    cases.push_back({[] { fs::rename("database/country9.sav", "database/c9"), fs::create_symlink("c9", "database/country9.sav"); },
+                     "\"database/bak/country9.sav\" could not be opened for reading" + std::string(kUndone), false});
+  }
   for (const auto& c : cases) {
     SCOPED_TRACE(c.errEnd);
     Restore(dir_, pristine);
