@@ -71,9 +71,10 @@ bool SyncFolders(std::string& problem) {
 }
 
 // Removes "database/bak", deleting the files in it first.  Only a run puts
-// files there, and only while its journal exists.
+// files there, and only while its journal exists.  A link in its place is
+// removed itself: what it points to lies outside the run's reach.
 bool RemoveBackupFolder(std::string& problem) {
-  if (!IsDirectory(kBackupFolder)) {
+  if (!IsDirectory(kBackupFolder) || IsLink(kBackupFolder)) {
     return !PathExists(kBackupFolder) || RemoveFileForced(kBackupFolder) || Note(problem, "\"database\\bak\" could not be deleted");
   }
   bool removed = true;

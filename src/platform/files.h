@@ -16,6 +16,9 @@ bool IsDirectory(const std::string& path);
 // True when `path` names a regular file itself, not a link to one.
 bool IsPlainFile(const std::string& path);
 
+// True when `path` names a symbolic link (or, on Windows, a junction).
+bool IsLink(const std::string& path);
+
 enum PathState { PathAbsent, PathPresent, PathUnknown };
 
 // Whether anything (a link too, wherever it points) stands under `path`.

@@ -1,9 +1,15 @@
 #include <dirent.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 
 #include "platform/files.h"
+
+bool IsLink(const std::string& path) {
+  struct stat st;
+  return lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode);
+}
 
 bool FolderCanBeChanged(const std::string& folder, int& error) {
   DIR* listing = opendir(folder.c_str());

@@ -5,6 +5,11 @@
 
 #include "platform/files.h"
 
+bool IsLink(const std::string& path) {
+  const DWORD attributes = GetFileAttributesA(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+}
+
 // Listing is tried; whether entries may be created is left to the run, which
 // undoes itself when it cannot (Windows cannot tell it without a change).
 bool FolderCanBeChanged(const std::string& folder, int& error) {
