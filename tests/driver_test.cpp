@@ -121,7 +121,7 @@ TEST_P(DriverTest, AFullDiskUndoesTheRun) {
     const RunResult run = RunPatch(dir_, {}, {}, "ulimit -f " + c.limit + " && trap '' XFSZ");
     EXPECT_EQ(run.exitStatus, 1);
     EXPECT_EQ(run.err, "\nvandoril-patch: writing \"" + c.failed +
-                           "\" failed (disk full or I/O error). Nothing was changed: the run was undone and every "
+                           "\" failed (the disk is full: free some space on it, then run the patch again). Nothing was changed: the run was undone and every "
                            "file is as it was before it.\n");
     EXPECT_EQ(run.out.find("Press any key"), std::string::npos) << "no pause after a failed run";
     EXPECT_TRUE(Snapshot(dir_) == before);

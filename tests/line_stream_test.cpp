@@ -22,8 +22,9 @@ TEST_F(LineStreamTest, MatchesTheTextLineReaderForEveryChunkSize) {
     for (int lines = pick(121); lines > 0; --lines) {
       for (int length = pick(10); length > 0; --length) input += "aaaa%\r"[pick(6)];
       const int end = pick(100);
-      input += end < 90 ? "\r\n" : end < 98 ? "\n" : round % 4 == 0 ? "\x1A" : "";
+      input += end < 90 ? "\r\n" : end < 98 ? "\n" : "";
     }
+    if (round % 4 == 0) input += "\x1A";  // dropped as the last byte
     std::vector<std::uint64_t> answers(400);  // what the rewrite returns, call after call
     for (std::uint64_t& answer : answers) answer = kAnswers[pick(10)];
     WriteFile("in", input);
@@ -59,6 +60,20 @@ TEST_F(LineStreamTest, MatchesTheTextLineReaderForEveryChunkSize) {
       ASSERT_EQ(calls, expectedCalls);
       ASSERT_EQ(ReadFile("out"), ReadFile("expected"));
     }
+  }
+}
+
+// A Ctrl-Z with more bytes after it, wherever the chunks end, fails the run
+// with its offset instead of cutting the file short.
+TEST_F(LineStreamTest, ACtrlZBeforeTheEndFailsTheRun) {
+  WriteFile("in", std::string(130, 'a') + "\r\n\x1A\r\n");
+  for (std::size_t chunk : {1, 64, 132, 133, 4096}) {
+    EXPECT_EXIT(
+        {
+          OpenStepFiles("in", "out");
+          StreamSharedLines('%', [](char*, std::size_t, std::uint64_t) { return kEveryLine; }, chunk);
+        },
+        testing::ExitedWithCode(1), "\"in\" holds the byte Ctrl-Z \\(0x1A\\) at offset 132 with more bytes after it");
   }
 }
 

@@ -11,30 +11,29 @@ namespace {
 
 using Lines = std::vector<std::string>;
 
-Lines ReadAll(std::istream& in) {
-  Lines lines;
-  for (std::string line; ReadTextLine(in, line);) lines.push_back(line);
-  return lines;
+// The lines read, and the offset of a Ctrl-Z that stopped the reading (-1: none).
+std::pair<Lines, std::streamoff> ReadAll(std::istream& in) {
+  std::pair<Lines, std::streamoff> read{{}, -1};
+  for (std::string line; ReadTextLine(in, line, &read.second);) read.first.push_back(line);
+  EXPECT_EQ(in.bad(), read.second >= 0);
+  return read;
 }
 
 TEST(TextLines, ReadsLinesTheWayTextModeDoes) {
-  const struct { const char* bytes; Lines lines; } cases[] = {
+  const struct { std::string bytes; Lines lines; std::streamoff endMark = -1; } cases[] = {
       {"", {}}, {"\r\n\n", {"", ""}},
       {"a\r\nb\nc\r\n", {"a", "b", "c"}},  // CR LF or a lone LF ends a line
       {"a\rb\r\n", {"a\rb"}}, {"a\r\r\n", {"a\r"}}, {"a\r", {"a\r"}},  // other CRs stay in the line
       {"a\r\nlast", {"a", "last"}},  // a last line without line end is a line
-      {"a\r\nb\x1A" "c\r\nd\r\n", {"a", "b"}}, {"\x1A", {}}, {"a\r\x1A", {"a\r"}},  // Ctrl-Z ends the input
+      {"\x1A", {}}, {"a\r\x1A", {"a\r"}}, {"a\r\n\x1A", {"a"}},  // a Ctrl-Z as the last byte is dropped
+      // One with more bytes after it stops the reading, at its offset.
+      {"a\r\nb\x1A" "c\r\nd\r\n", {"a"}, 4}, {"ab\x1A\r\n", {}, 2}, {"a\r\n\x1A\x1A", {"a"}, 3},
+      {std::string("a\0\x1A", 3) + "\n", {}, 2},
   };
   for (const auto& c : cases) {
     std::istringstream in(c.bytes);
-    EXPECT_EQ(ReadAll(in), c.lines) << ::testing::PrintToString(c.bytes);
+    EXPECT_EQ(ReadAll(in), std::make_pair(c.lines, c.endMark)) << ::testing::PrintToString(c.bytes);
   }
-  // Ctrl-Z still ends the input when the stream is read again from the start.
-  std::istringstream in("a\r\n\x1A" "b\r\n");
-  ReadAll(in);
-  in.clear();
-  in.seekg(0);
-  EXPECT_EQ(ReadAll(in), Lines{"a"});
 }
 
 TEST(TextLines, AReadErrorIsNotTheEndOfTheFile) {

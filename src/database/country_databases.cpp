@@ -1,5 +1,6 @@
 #include "database/country_databases.h"
 
+#include <cerrno>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -107,12 +108,13 @@ void TransferCountryFile(const TransferPass& pass) {
 
 void SwapCountryDatabases() {
   RunShell("move database\\country34.sav database\\bak\\country34.sav");
+  const int error34 = errno;
   RunShell("move database\\country41.sav database\\bak\\country41.sav");
+  const int error41 = errno;
   // Exchanging only one of the two files would lose the other country's
   // database, so a database that stayed in place fails the run.
-  for (const auto& [live, backup] : {std::make_pair(kLive34, kBackup34), std::make_pair(kLive41, kBackup41)}) {
-    if (PathExists(live)) FailRun("\"" + std::string(live) + "\" could not be moved to \"" + backup + "\"");
-  }
+  FailIfNotMoved(kLive34, kBackup34, error34);
+  FailIfNotMoved(kLive41, kBackup41, error41);
   PrintProgressDot();
   TransferCountryFile(kPass41To34);
   PrintProgressDot();

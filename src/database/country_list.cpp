@@ -1,6 +1,7 @@
 #include "database/country_list.h"
 
 #include <array>
+#include <cerrno>
 
 #include "database/line_rewriting.h"
 #include "installer/run_shell.h"
@@ -61,11 +62,12 @@ void PatchCountryList() {
   RunShell("md database\\bak");
   PrintProgressDot();
   RunShell("move database\\countries.sav database\\bak\\countries.sav");
+  const int moveError = errno;
 
   // The list may be rewritten only once its content lies in the backup: a
   // list still in place means the move failed (for instance because an
   // earlier run left a backup behind), and the list must stay as it is.
-  if (PathExists(kList)) FailRun("\"" + std::string(kList) + "\" could not be moved to \"" + kBackup + "\"", "error!!!");
+  FailIfNotMoved(kList, kBackup, moveError, "error!!!");
   if (!OpenStepFiles(kBackup, kList)) FailRun(DescribeOpenFailure(), "error!!!");
 
   // First pass: collect both records and count how often each occurs.

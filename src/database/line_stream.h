@@ -32,7 +32,8 @@ bool LineIs(const char* line, std::size_t size, const char (&text)[N]) {
 
 // Streams the whole of sharedInput to sharedOutput with the line ends of
 // ReadTextLine() and WriteTextLine(): CR LF or a lone LF ends a line, a CR not
-// followed by LF stays in its line, byte 0x1A ends the input, a last line
+// followed by LF stays in its line, byte 0x1A as the last byte of the input is
+// dropped (one with more bytes after it fails the run), a last line
 // without line end is a line, and every line is written followed by CR LF.
 //
 // Calls rewrite(char* line, std::size_t size, std::uint64_t passed) for the
@@ -92,6 +93,15 @@ void StreamSharedLines(char watched, Rewrite&& rewrite, std::size_t chunk = kLin
 
     char* const begin = &buffer[held];
     char* end = begin + have;
+    // Ends the input at a Ctrl-Z, which must be its last byte: text mode
+    // would drop whatever came after it.
+    auto endAtMark = [&](char* mark) {
+      if (mark + 1 < begin + have || (!sharedInput.eof() && sharedInput.peek() != std::char_traits<char>::eof())) {
+        FailAtEndOfFileMark(consumed - have + static_cast<std::uint64_t>(mark - begin));
+      }
+      end = mark;
+      atEnd = true;
+    };
     char* line = begin;       // where the current line begins
     char* unwritten = begin;  // everything before it has been written
     // Ends the current line at `lineEnd`, its LF or, for a last line without
@@ -113,8 +123,7 @@ void StreamSharedLines(char watched, Rewrite&& rewrite, std::size_t chunk = kLin
     for (; end - scan >= 64; scan += 64) {
       const BlockMasks masks = ScanBlock(scan, watched);
       if (masks.endOfInput != 0) {  // the rest of the block is for the loop below
-        end = scan + LowestBitIndex(masks.endOfInput);
-        atEnd = true;
+        endAtMark(scan + LowestBitIndex(masks.endOfInput));
         break;
       }
       std::uint64_t ends = masks.lineFeeds;  // the LFs of the block not dealt with yet
@@ -160,10 +169,7 @@ void StreamSharedLines(char watched, Rewrite&& rewrite, std::size_t chunk = kLin
         line = lineEnd + 1;
       }
     }
-    if (const void* ctrlZ = std::memchr(scan, 0x1A, static_cast<std::size_t>(end - scan))) {
-      end = static_cast<char*>(const_cast<void*>(ctrlZ));
-      atEnd = true;
-    }
+    if (void* ctrlZ = std::memchr(scan, 0x1A, static_cast<std::size_t>(end - scan))) endAtMark(static_cast<char*>(ctrlZ));
     while (char* lineEnd = static_cast<char*>(std::memchr(scan, '\n', static_cast<std::size_t>(end - scan)))) {
       endLine(lineEnd);
       scan = lineEnd + 1;

@@ -13,6 +13,7 @@
 #include "database/country_databases.h"
 #include "database/country_list.h"
 #include "database/results_script.h"
+#include "installer/folder_survey.h"
 #include "installer/remove_backups.h"
 #include "installer/repair.h"
 #include "installer/roll_back.h"
@@ -89,6 +90,18 @@ void DeleteInstallMarker() {
   if (PathExists(kInstallMarker)) FailRun(std::string("the install marker \"") + kInstallMarker + "\" could not be deleted");
 }
 
+// A run that could not be undone if it failed, or that could not tell which
+// of its files exist, does not begin.
+int RefuseUnsafeRun(const std::string& problem) {
+  std::cout.flush();
+  std::cerr << "vandoril-patch: " << problem
+            << ". Nothing was changed: the patch does not begin a run that it could not undo. Put every file and "
+               "folder of the game back in its place, readable and writable for your account (or run the patch as "
+               "administrator), then run the patch again.\n"
+            << std::flush;
+  return Pause(1);
+}
+
 int Refuse(const char* first, const char* second) {
   std::cout << first << std::endl;
   std::cout << second << std::endl;
@@ -122,7 +135,10 @@ int main(int argc, char* argv[]) {
         FileIsPresent("Brisco-UnInstall.exe") && argc == 2 && std::strcmp(argv[1], "/uninstall") == 0;
     if (!uninstallRequested) return Refuse(kAlreadyInstalled, kHowToUninstall);
   }
-  BeginRun(!install);
+  std::vector<std::string> absent;
+  std::string problem;
+  if (!SurveyGameFolder(absent, problem)) return RefuseUnsafeRun(problem);
+  BeginRun(!install, absent);
   if (install) {
     // The empty marker shows the installed state from now on.
     CreateInstallMarker();
@@ -140,7 +156,7 @@ int main(int argc, char* argv[]) {
   SwapCountryDatabases();
   MakeRunDurable();
   RemoveBackups();
-  if (EndRun() != 0) return 1;
+  if (EndRun() != 0) return 1;  // after its message, and a wait where the window would close
 
   RunShell("\"editor.exe -master\"");
   std::cout << std::endl;

@@ -1,19 +1,33 @@
 #include "installer/repair.h"
 
+#include <cerrno>
 #include <iostream>
 #include <string>
 
 #include "installer/roll_back.h"
+#include "installer/run_control.h"
 #include "installer/run_journal.h"
 
 namespace {
 
 const char kStopped[] = "The last run of the patch was stopped before it had finished.";
 
-int CannotRepair(const std::string& problem) {
+int CannotRepair(const std::string& problem, const char* byHand = "") {
   std::cout.flush();
   std::cerr << "vandoril-patch: " << kStopped << " Repairing the game folder failed: " << problem
-            << ". Close every program that uses the game's files and run the patch again.\n"
+            << ". Close every program that uses the game's files and run the patch again." << (*byHand ? " " : "") << byHand << "\n"
+            << std::flush;
+  return 1;
+}
+
+// The roll-back deletes what a journal names, so only a journal that this
+// program wrote is followed.
+int RefuseForeignJournal() {
+  std::cout.flush();
+  std::cerr << "vandoril-patch: \"" << kJournalFile
+            << "\" is not a journal of this patch: it is damaged, or another program wrote it. Nothing was changed. "
+               "Move that file out of the game folder and run the patch again; if a stopped run left backups, the "
+               "patch then names them and changes nothing until they are put right.\n"
             << std::flush;
   return 1;
 }
@@ -22,21 +36,17 @@ int CannotRepair(const std::string& problem) {
 
 int RepairStoppedRun() {
   RunJournal journal;
-  if (!ReadJournal(journal)) {
-    return CannotRepair(std::string("\"") + kJournalFile +
-                        "\" is not a journal of this patch, so nothing was changed. If no run of the patch was "
-                        "stopped, delete that file");
-  }
+  if (!ReadJournal(journal)) return RefuseForeignJournal();
   std::string problem;
   if (journal.phase == StepsPhase) {
-    if (!RollBackRun(journal, problem)) return CannotRepair(problem);
+    if (!RollBackRun(journal, problem)) return CannotRepair(problem, kPutBackByHand);
     std::cout << kStopped << " Every file has been put back as it was before that run: the patch is "
               << (journal.uninstall ? "still installed. To remove it, run the patch again with /uninstall."
                                     : "not installed. To install it, run the patch again.")
               << std::endl;
   } else {
     if (!RemoveLeftoverBackups(problem)) return CannotRepair(problem);
-    if (!DeleteJournal()) return CannotRepair(std::string("\"") + kJournalFile + "\" could not be deleted");
+    if (!DeleteJournal()) return CannotRepair(std::string("\"") + kJournalFile + "\" could not be deleted" + Because(errno));
     std::cout << kStopped << " It had written every file, and its backups are now removed: the patch is "
               << (journal.uninstall ? "removed." : "installed.") << std::endl;
   }

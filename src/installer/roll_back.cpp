@@ -6,10 +6,15 @@
 #include <filesystem>
 #include <fstream>
 
+#include "installer/run_control.h"
 #include "platform/durable_files.h"
 #include "platform/files.h"
 
 const char kInstallMarker[] = "vandoril_06.dontdelete";
+const char kPutBackByHand[] =
+    "If this message comes back, put the folder right by hand: for each file named above that could not be put "
+    "back, move whatever stands under its name out of the game folder and give its backup that name; then delete "
+    "\"vandoril_06.journal\" and run the patch again.";
 
 namespace {
 
@@ -52,7 +57,7 @@ const char* const kIntermediateFiles[] = {"database/bak/country34_tmp.sav", "dat
 // Adds "what (reason)" to `problem` and returns false.
 bool Note(std::string& problem, const std::string& what) {
   if (!problem.empty()) problem += "; ";
-  problem += what + " (" + std::strerror(errno) + ")";
+  problem += what + Because(errno);
   return false;
 }
 
@@ -66,9 +71,10 @@ bool SyncFolders(std::string& problem) {
 }
 
 // Removes "database/bak", deleting the files in it first.  Only a run puts
-// files there, and only while its journal exists.
+// files there, and only while its journal exists.  A link in its place is
+// removed itself: what it points to lies outside the run's reach.
 bool RemoveBackupFolder(std::string& problem) {
-  if (!IsDirectory(kBackupFolder)) {
+  if (!IsDirectory(kBackupFolder) || IsLink(kBackupFolder)) {
     return !PathExists(kBackupFolder) || RemoveFileForced(kBackupFolder) || Note(problem, "\"database\\bak\" could not be deleted");
   }
   bool removed = true;
@@ -91,6 +97,13 @@ std::vector<std::string> FilesTheRunChanges() {
                                     kDatabaseFolder, "database/countries.sav", "script/Results.txt"};
   for (int number = 1; number <= kCountries; ++number) files.push_back(Database(number));
   return files;
+}
+
+std::string OriginalName(const std::string& backup) {
+  for (const SavedFile& saved : SavedFiles()) {
+    if (saved.backup == backup) return saved.file;
+  }
+  return backup;
 }
 
 std::vector<std::string> BackupsInTheFolder() {

@@ -11,10 +11,17 @@
 
 extern const char kInstallMarker[];
 
+// What to do by hand when a roll-back fails again and again.
+extern const char kPutBackByHand[];
+
 // The files and folders that a run may create or rewrite, by their own
 // names: the install marker, the archives, "database", the country list,
 // the results script and the 206 country databases.
 std::vector<std::string> FilesTheRunChanges();
+
+// The name of the file whose content from before the run the backup
+// `backup` holds; `backup` itself when it is none of the run's backups.
+std::string OriginalName(const std::string& backup);
 
 // The backups that stand in the folder now, named as the player finds them:
 // "art_01.bak" .. "art_03.bak", "script/Results.bak", "database\bak".

@@ -9,6 +9,8 @@
 #include "installer/roll_back.h"
 #include "installer/run_journal.h"
 #include "installer/shared_state.h"
+#include "installer/run_shell.h"
+#include "platform/console.h"
 #include "platform/durable_files.h"
 #include "platform/files.h"
 
@@ -29,25 +31,23 @@ const char kNotWritable[] =
 [[noreturn]] void EndWithError(const std::string& message, const char* errorText) {
   std::cout.flush();
   std::cerr << (ProgressLineOpen() ? "\n" : "") << "vandoril-patch: " << message << "\n" << errorText << std::flush;
-  std::exit(1);
+  std::exit(EndFailedRun());
 }
 
 }  // namespace
 
-void BeginRun(bool uninstall) {
+void BeginRun(bool uninstall, const std::vector<std::string>& absent) {
   journal = RunJournal();
   journal.uninstall = uninstall;
-  for (const std::string& file : FilesTheRunChanges()) {
-    if (!PathExists(file)) journal.absent.push_back(file);
-  }
+  journal.absent = absent;
   if (!WriteJournal(journal)) {
     // Nothing else has changed yet: whatever the journal got as far as goes.
     const int error = errno;
     RemoveJournalDraft();
     DeleteJournal();
     if (IsNotWritableError(error)) EndWithError(kNotWritable, "");
-    EndWithError(std::string("The run journal \"") + kJournalFile + "\" could not be written (" + std::strerror(error) +
-                     "). Nothing was changed.",
+    EndWithError(std::string("The run journal \"") + kJournalFile + "\" could not be written" + Because(error) +
+                     ". Nothing was changed.",
                  "");
   }
   runBegun = true;
@@ -66,7 +66,7 @@ void FailRun(const std::string& what, const char* errorText) {
     } else {
       message += " Undoing the run failed as well: " + problem +
                  ". Close every program that uses the game's files and run the patch again: it puts the game folder "
-                 "back as it was before this run.";
+                 "back as it was before this run. " + kPutBackByHand;
     }
   }
   EndWithError(message, errorText);
@@ -77,17 +77,17 @@ void NoteRewrittenFile(const std::string& file, const std::string& previous) { r
 void MakeRunDurable() {
   for (const auto& [file, previous] : rewrittenFiles) {
     if (!SyncFileWithPermissionsOf(file, previous)) {
-      FailRun("\"" + file + "\" could not be written to disk with its permissions (" + std::strerror(errno) + ")");
+      FailRun("\"" + file + "\" could not be written to disk with its permissions" + Because(errno));
     }
   }
   for (const char* folder : {".", "script", "database"}) {
     if (!SyncDirectory(folder)) {
-      FailRun(std::string("the folder \"") + folder + "\" could not be written to disk (" + std::strerror(errno) + ")");
+      FailRun(std::string("the folder \"") + folder + "\" could not be written to disk" + Because(errno));
     }
   }
   journal.phase = RemovingBackupsPhase;
   if (!WriteJournal(journal)) {
-    FailRun(std::string("the run journal \"") + kJournalFile + "\" could not be written (" + std::strerror(errno) + ")");
+    FailRun(std::string("the run journal \"") + kJournalFile + "\" could not be written" + Because(errno));
   }
 }
 
@@ -95,12 +95,31 @@ int EndRun() {
   std::string problem;
   const bool removed = RemoveLeftoverBackups(problem);
   if (removed && DeleteJournal()) return 0;
-  if (removed) problem = std::string("\"") + kJournalFile + "\" could not be deleted (" + std::strerror(errno) + ")";
+  if (removed) problem = std::string("\"") + kJournalFile + "\" could not be deleted" + Because(errno);
   std::cout.flush();
   std::cerr << "\nvandoril-patch: the patch is " << (journal.uninstall ? "removed" : "installed")
             << " and every file is written, but " << problem
             << ". Close every program that uses the game's files and run the patch again: it finishes removing the "
                "backups.\n"
             << std::flush;
+  return EndFailedRun();
+}
+
+int EndFailedRun() {
+  if (ConsoleClosesWithProgram()) RunShell("pause");
   return 1;
+}
+
+std::string Because(int error, bool anyReason) {
+  switch (error) {
+    case 0: return "";
+    case EBUSY:
+    case ETXTBSY: return " (the file is in use by another program: close Veldo and the editor, then run the patch again)";
+    case EACCES:
+    case EPERM:
+    case EROFS: return " (access is denied: make the game's files writable, or run the patch as administrator)";
+    case ENOSPC:
+    case EFBIG: return " (the disk is full: free some space on it, then run the patch again)";
+    default: return anyReason ? std::string(" (") + std::strerror(error) + ")" : "";
+  }
 }

@@ -4,16 +4,19 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 // Writes the journal of an install or uninstall run, before anything else
-// changes.  When it cannot, says why (and what to do when the folder cannot
+// changes, with `absent` the files and folders of the run that do not exist
+// yet (see SurveyGameFolder()).  When it cannot, says why (and what to do when the folder cannot
 // be written) on standard error and ends the program with status 1.
-void BeginRun(bool uninstall);
+void BeginRun(bool uninstall, const std::vector<std::string>& absent);
 
 // Ends a run that cannot go on: closes the shared streams, undoes every
 // change of a begun run, then writes one line on standard error saying that
 // `what` failed and whether the folder is as it was, then `errorText`, and
-// ends the program with status 1.
+// ends the program with status 1 (after a wait for a key when the console
+// window would close with the program).
 [[noreturn]] void FailRun(const std::string& what, const char* errorText = "");
 
 // Records that `file` has been rewritten completely, and that `previous`
@@ -31,3 +34,14 @@ void MakeRunDurable();
 // Returns 0; or 1 after saying on standard error what could not be deleted,
 // with the journal kept so that the next run finishes the job.
 int EndRun();
+
+// Ends a run that failed with status 1: waits for a key first when the
+// console window would close with the program, so that the message stays
+// readable.  Returns 1.
+int EndFailedRun();
+
+// Why a file operation failed with the errno value `error`, as " (...)" to
+// follow what failed, in words a player can act on where there are such
+// (a file in use by another program, access denied, a full disk); "" for 0,
+// and for any other reason when `anyReason` is false.
+std::string Because(int error, bool anyReason = true);

@@ -3,11 +3,16 @@
 // after its last, so that the next run can undo or finish a run that was
 // stopped at any instant.
 //
-// Two lines of text at most:
+// Two or three lines of text, each ended by LF:
 //   install steps                     ("uninstall ..."; "... removing backups")
 //   absent vandoril_06.dontdelete database/country7.sav
-// The second line lists the files and folders that the run may create and
-// that did not exist when it began; it is left out when there are none.
+//   checksum 5f2c01d7
+// The "absent" line lists the files and folders that the run may create and
+// that did not exist when it began; it is left out when there are none.  The
+// last line is the CRC-32 of the lines before it, in eight lowercase hex
+// digits.  The roll-back deletes what the journal names, so a journal is
+// read only when it has exactly this form, its checksum matches and every
+// name it lists is one of the run's own (FilesTheRunChanges()), once.
 #pragma once
 
 #include <string>
@@ -29,8 +34,16 @@ extern const char kJournalFile[];
 // True when anything stands under the journal's name.
 bool JournalExists();
 
-// Reads the journal; false when it cannot be read or is not one.
+// Reads the journal; false when it cannot be read or is not one that this
+// program wrote: anything but a plain file, another form, a checksum that
+// does not match, a name that a run cannot create, or a name twice.
 bool ReadJournal(RunJournal& journal);
+
+// The journal's text, checksum line included.
+std::string FormatJournal(const RunJournal& journal);
+
+// Parses a journal's text; the same rules as ReadJournal().
+bool ParseJournal(const std::string& text, RunJournal& journal);
 
 // Writes the journal in one atomic step (through a draft that replaces it)
 // and makes it durable.  False with errno set when it could not; the journal

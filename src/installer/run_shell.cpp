@@ -1,5 +1,6 @@
 #include "installer/run_shell.h"
 
+#include <cerrno>
 #include <iostream>
 
 #include "platform/system_shell.h"
@@ -7,5 +8,6 @@
 int RunShell(const std::string& command) {
   // Whatever the program wrote must be on screen before the command's output.
   std::cout.flush();
+  errno = 0;
   return RunPlatformCommand(command);
 }

@@ -1,8 +1,10 @@
 #include "installer/shared_state.h"
 
+#include <cerrno>
 #include <cstdint>
 #include <iostream>
 
+#include "installer/roll_back.h"
 #include "installer/run_control.h"
 #include "platform/disk_writeback.h"
 #include "platform/files.h"
@@ -24,6 +26,7 @@ std::string currentBackup;
 std::string currentTarget;
 std::string currentTargetBackup;
 bool currentTargetExisted = false;
+int openError = 0;  // why an open of OpenStepFiles() failed
 bool progressLineOpen = false;
 
 // The backup and the target of the current step, opened once more for the
@@ -54,12 +57,16 @@ bool OpenStepFiles(const std::string& backup, const std::string& target, const s
 
   // A directory cannot be read as a backup (POSIX would let it be opened and
   // fail only on the first read, after the target had been emptied).
+  errno = 0;
   if (!IsDirectory(backup)) sharedInput.open(backup, std::ios::in | std::ios::binary);
+  openError = LastFileError();
   if (!sharedInput.is_open() && PathExists(target)) {
     sharedOutput.setstate(std::ios::failbit);
     return false;
   }
+  errno = 0;
   sharedOutput.open(target, std::ios::out | std::ios::trunc | std::ios::binary);
+  if (sharedInput.is_open()) openError = LastFileError();
   const bool open = sharedInput.is_open() && sharedOutput.is_open();
   CloseHints();
   if (open) {
@@ -82,6 +89,7 @@ void CloseStepFiles() {
   sharedInput.close();
 
   bool written = false, writeFailed = false;
+  const int writeError = LastFileError();
   if (sharedOutput.is_open()) {
     writeFailed = sharedOutput.fail();
     sharedOutput.close();
@@ -97,22 +105,32 @@ void CloseStepFiles() {
   CloseHints();
 
   if (readFailed) FailRun("reading \"" + currentBackup + "\" failed (I/O error)");
-  if (writeFailed) FailRun("writing \"" + currentTarget + "\" failed (disk full or I/O error)");
+  if (writeFailed) {
+    const bool diskFull = writeError == ENOSPC || writeError == EFBIG;
+    FailRun("writing \"" + currentTarget + "\" failed" + (diskFull ? Because(writeError) : " (disk full or I/O error)"));
+  }
   if (written) NoteRewrittenFile(currentTarget, currentTargetBackup);
 }
 
 void MoveToBackup(const std::string& file, const std::string& backup, const char* errorText) {
-  if (RenameNoReplace(file, backup) != 0 && PathExists(file)) {
-    FailRun("\"" + file + "\" could not be moved to \"" + backup + "\"", errorText);
-  }
+  if (RenameNoReplace(file, backup) != 0) FailIfNotMoved(file, backup, LastFileError(), errorText);
+}
+
+void FailIfNotMoved(const std::string& file, const std::string& backup, int error, const char* errorText) {
+  if (PathExists(file)) FailRun("\"" + file + "\" could not be moved to \"" + backup + "\"" + Because(error, false), errorText);
 }
 
 std::string DescribeOpenFailure() {
   if (!sharedInput.is_open()) {
     if (!PathExists(currentBackup) && !currentTargetExisted) return "\"" + currentTarget + "\" was not found";
-    return "\"" + currentBackup + "\" could not be opened for reading";
+    return "\"" + currentBackup + "\" could not be opened for reading" + Because(openError, false);
   }
-  return "\"" + currentTarget + "\" could not be opened for writing";
+  return "\"" + currentTarget + "\" could not be opened for writing" + Because(openError, false);
+}
+
+void FailAtEndOfFileMark(std::uint64_t offset) {
+  FailRun("\"" + OriginalName(currentBackup) + "\" holds the byte Ctrl-Z (0x1A) at offset " + std::to_string(offset) +
+          " with more bytes after it; read as text, the file would end there and the rest would be lost");
 }
 
 void PrintWarning(const std::string& message) {

@@ -10,6 +10,7 @@
 // removal of the backups) ever runs after data could not be written.
 #pragma once
 
+#include <cstdint>
 #include <fstream>
 #include <string>
 
@@ -51,8 +52,18 @@ void HandStepDataToDisk();
 // left to OpenStepFiles() to report.
 void MoveToBackup(const std::string& file, const std::string& backup, const char* errorText);
 
+// Fails the run, with `errorText`, when `file` still stands in place after
+// the command that was to move it to `backup`; `error` is the errno value
+// that the command left (see RunShell()).
+void FailIfNotMoved(const std::string& file, const std::string& backup, int error, const char* errorText = "");
+
 // Says in plain words why OpenStepFiles() returned false, for FailRun().
 std::string DescribeOpenFailure();
+
+// Fails the run: the file being read holds the text-mode end-of-file mark
+// Ctrl-Z (0x1A) at byte `offset` with more bytes after it.  Read as text, the
+// file would end there and lose the rest.
+[[noreturn]] void FailAtEndOfFileMark(std::uint64_t offset);
 
 // Writes "vandoril-patch: ", `message` and a line end to standard error,
 // after whatever standard output holds.

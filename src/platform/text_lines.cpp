@@ -2,20 +2,28 @@
 
 #include <cstring>
 
-bool ReadTextLine(std::istream& in, std::string& line) {
+bool ReadTextLine(std::istream& in, std::string& line, std::streamoff* endMark) {
   // std::getline scans the stream's buffer for LF in bulk; the text-mode
   // rules are applied to what it returns.
   if (!std::getline(in, line)) return false;
   const bool endedByLf = !in.eof();
 
   if (const void* ctrlZ = std::memchr(line.data(), 0x1A, line.size())) {
-    // Everything from the Ctrl-Z on is beyond the end of the input.
-    line.resize(static_cast<const char*>(ctrlZ) - line.data());
-    if (line.empty()) {
-      in.setstate(std::ios::eofbit | std::ios::failbit);
+    const std::size_t at = static_cast<std::size_t>(static_cast<const char*>(ctrlZ) - line.data());
+    if (endedByLf || at + 1 != line.size()) {
+      // The bytes after it, and the line end, follow the Ctrl-Z in the input.
+      const std::ios::iostate state = in.rdstate();
+      in.clear();
+      const std::streamoff after = in.tellg();
+      in.setstate(state | std::ios::badbit | std::ios::failbit);
+      if (endMark != nullptr) *endMark = after - (endedByLf ? 1 : 0) - static_cast<std::streamoff>(line.size() - at);
       return false;
     }
-    in.setstate(std::ios::eofbit);
+    line.pop_back();  // the last byte of the input
+    if (line.empty()) {
+      in.setstate(std::ios::failbit);
+      return false;
+    }
     return true;
   }
   if (endedByLf && !line.empty() && line.back() == '\r') line.pop_back();

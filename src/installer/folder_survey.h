@@ -1,0 +1,16 @@
+// What a run needs to know about the game folder before its first change:
+// which of the files it may create do not exist yet (the journal's "absent"
+// line), and whether its roll-back could put everything back if the run
+// failed at any point.
+#pragma once
+
+#include <string>
+#include <vector>
+
+// Fills `absent` with the files and folders of FilesTheRunChanges() that the
+// system says do not exist.  False, with `problem` naming the file and the
+// reason, when the run must not begin: the existence of a file cannot be
+// told, "database" or "script" is not a folder that can be listed and
+// written, or a file that a step moves is not a file (or a link to one) that
+// can be read.
+bool SurveyGameFolder(std::vector<std::string>& absent, std::string& problem);

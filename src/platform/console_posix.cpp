@@ -1,0 +1,3 @@
+#include "platform/console.h"
+
+bool ConsoleClosesWithProgram() { return false; }
