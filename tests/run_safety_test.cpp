@@ -219,6 +219,7 @@ TEST_P(RunSafetyTest, AKillAtARandomInstantIsRepaired) {
       std::this_thread::sleep_for(std::chrono::microseconds(random() % runTime.count()));
       kill(pid, SIGKILL);
       waitpid(pid, nullptr, 0);
+      if (buildUnderTest == kWindowsBuild) AwaitLockFileGone(dir_);
       if (attempt % 2 == 1 && fs::exists(kJournal)) {
         // The repair stopped too, after its first change.
         RunPatch(dir_, d.args, {"VANDORIL_FAULT=stop:" + std::to_string(1 + random() % 40)});

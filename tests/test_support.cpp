@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <thread>
 
 namespace fs = std::filesystem;
 
@@ -101,8 +102,10 @@ RunResult RunPatch(const std::string& dir, const std::vector<std::string>& args,
   std::vector<std::string> command = PatchCommand(faults);
   if (!prelude.empty()) command.insert(command.begin(), {"/bin/sh", "-c", prelude + " && exec \"$@\"", "sh"});
   command.insert(command.end(), args.begin(), args.end());
+  const bool locked = Exists(dir + "/vandoril_06.lock");
   RunResult run = RunProgram(command[0], {command.begin() + 1, command.end()}, dir);
   if (buildUnderTest == kWindowsBuild) {
+    if (!locked) AwaitLockFileGone(dir);
     for (std::string* text : {&run.out, &run.err}) {
       ReplaceAll(*text, "\r\n", "\n");
       ReplaceAll(*text, "Press any key to continue... ", "Press any key to continue . . . \n");
@@ -110,6 +113,12 @@ RunResult RunPatch(const std::string& dir, const std::vector<std::string>& args,
     if (run.exitStatus == 137) run.exitStatus = -1;
   }
   return run;
+}
+
+void AwaitLockFileGone(const std::string& dir) {
+  for (int waited = 0; Exists(dir + "/vandoril_06.lock") && waited < 1000; ++waited) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
 }
 
 void MakeSampleGame(const std::string& folder, const std::vector<std::string>& options) {

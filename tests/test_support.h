@@ -44,6 +44,12 @@ std::vector<std::string> PatchCommand(const std::vector<std::string>& faults = {
 RunResult RunPatch(const std::string& dir, const std::vector<std::string>& args = {},
                    const std::vector<std::string>& faults = {}, const std::string& prelude = "");
 
+// Wine closes the handles of a process that has ended (deleting the lock
+// file "vandoril_06.lock" of its run) only when its server gets to it, where
+// Windows does before the process ends: waits, at most 10 s, until no lock
+// file is left in `dir`.  RunPatch does, unless one was there before the run.
+void AwaitLockFileGone(const std::string& dir);
+
 // Writes a sample game folder at the absolute path `folder` (new or empty)
 // with the generator's `options`, with the editor stand-in of the build under test.
 void MakeSampleGame(const std::string& folder, const std::vector<std::string>& options = {});
