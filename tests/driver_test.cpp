@@ -118,7 +118,7 @@ TEST_P(DriverTest, AFullDiskUndoesTheRun) {
     // 2 MiB more in one file, beyond the limit of 512 KiB that the archives stay within.
     if (!c.bigFile.empty()) WriteFile(c.bigFile, ReadFile(c.bigFile) + std::string(1 << 21, 'x') + "\r\n");
     const auto before = Snapshot(dir_);
-    const RunResult run = RunPatch(dir_, {}, {}, "ulimit -f " + c.limit + " && trap '' XFSZ");
+    const RunResult run = RunPatch(dir_, {}, {}, "ulimit -f " + c.limit + " && trap '' XFSZ && exec");
     EXPECT_EQ(run.exitStatus, 1);
     // Wine reports the file-size limit, unlike a full disk, as another error.
     const std::string reason = buildUnderTest == kWindowsBuild

@@ -4,10 +4,6 @@
 // nothing is ever lost or left half patched.  Faults are injected at the
 // file operations of whole runs by the fault injection library (preloaded
 // into the native build, linked into a variant of the Windows build).
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cctype>
 #include <chrono>
@@ -203,23 +199,8 @@ TEST_P(RunSafetyTest, AKillAtARandomInstantIsRepaired) {
     const auto runTime = std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - started);
     for (int attempt = 0; attempt < attempts; ++attempt) {
       Restore(dir_, d.before);
-      const pid_t pid = fork();
-      if (pid == 0) {
-        freopen("/dev/null", "r", stdin);
-        freopen("/dev/null", "w", stdout);
-        freopen("/dev/null", "w", stderr);
-        std::vector<std::string> command = PatchCommand();
-        command.insert(command.end(), d.args.begin(), d.args.end());
-        std::vector<char*> argv;
-        for (std::string& word : command) argv.push_back(word.data());
-        argv.push_back(nullptr);
-        execv(argv[0], argv.data());
-        _exit(127);
-      }
-      std::this_thread::sleep_for(std::chrono::microseconds(random() % runTime.count()));
-      kill(pid, SIGKILL);
-      waitpid(pid, nullptr, 0);
-      if (buildUnderTest == kWindowsBuild) AwaitLockFileGone(dir_);
+      const double instant = (random() % runTime.count()) / 1e6;
+      RunPatch(dir_, d.args, {}, "exec timeout -s KILL " + std::to_string(instant));
       if (attempt % 2 == 1 && fs::exists(kJournal)) {
         // The repair stopped too, after its first change.
         RunPatch(dir_, d.args, {"VANDORIL_FAULT=stop:" + std::to_string(1 + random() % 40)});

@@ -98,14 +98,19 @@ static void ReplaceAll(std::string& text, const std::string& from, const std::st
 }
 
 RunResult RunPatch(const std::string& dir, const std::vector<std::string>& args, const std::vector<std::string>& faults,
-                   const std::string& prelude) {
+                   const std::string& wrapper) {
   std::vector<std::string> command = PatchCommand(faults);
-  if (!prelude.empty()) command.insert(command.begin(), {"/bin/sh", "-c", prelude + " && exec \"$@\"", "sh"});
+  if (!wrapper.empty()) command.insert(command.begin(), {"/bin/sh", "-c", wrapper + " \"$@\"", "sh"});
   command.insert(command.end(), args.begin(), args.end());
   const bool locked = Exists(dir + "/vandoril_06.lock");
   RunResult run = RunProgram(command[0], {command.begin() + 1, command.end()}, dir);
   if (buildUnderTest == kWindowsBuild) {
-    if (!locked) AwaitLockFileGone(dir);
+    // Wine closes the handles of a process that has ended (deleting the lock
+    // file of its run) only when its server gets to it, Windows before the
+    // process ends: this waits for that, at most 10 s.
+    for (int waited = 0; !locked && Exists(dir + "/vandoril_06.lock") && waited < 1000; ++waited) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
     for (std::string* text : {&run.out, &run.err}) {
       ReplaceAll(*text, "\r\n", "\n");
       ReplaceAll(*text, "Press any key to continue... ", "Press any key to continue . . . \n");
@@ -113,12 +118,6 @@ RunResult RunPatch(const std::string& dir, const std::vector<std::string>& args,
     if (run.exitStatus == 137) run.exitStatus = -1;
   }
   return run;
-}
-
-void AwaitLockFileGone(const std::string& dir) {
-  for (int waited = 0; Exists(dir + "/vandoril_06.lock") && waited < 1000; ++waited) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
 }
 
 void MakeSampleGame(const std::string& folder, const std::vector<std::string>& options) {

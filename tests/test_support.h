@@ -37,18 +37,12 @@ extern Build buildUnderTest;
 // The command that runs the program under test; with `faults` (settings
 // such as "VANDORIL_FAULT=stop:12"), its variant that injects faults.
 std::vector<std::string> PatchCommand(const std::vector<std::string>& faults = {});
-// Runs the program under test in `dir`, after the shell commands `prelude`
-// ("ulimit -f 8", say) if any.  The Windows build's output is given as the
-// native build's (line ends, "pause" text), and its stop by the fault
-// injection (status 137) as a kill (-1).
+// Runs the program under test in `dir`, its command line preceded by the
+// shell text `wrapper` if any ("exec timeout -s KILL 0.5", say).  The Windows
+// build's output is given as the native build's (line ends, "pause" text),
+// and its stop by the fault injection (status 137) as a kill (-1).
 RunResult RunPatch(const std::string& dir, const std::vector<std::string>& args = {},
-                   const std::vector<std::string>& faults = {}, const std::string& prelude = "");
-
-// Wine closes the handles of a process that has ended (deleting the lock
-// file "vandoril_06.lock" of its run) only when its server gets to it, where
-// Windows does before the process ends: waits, at most 10 s, until no lock
-// file is left in `dir`.  RunPatch does, unless one was there before the run.
-void AwaitLockFileGone(const std::string& dir);
+                   const std::vector<std::string>& faults = {}, const std::string& wrapper = "");
 
 // Writes a sample game folder at the absolute path `folder` (new or empty)
 // with the generator's `options`, with the editor stand-in of the build under test.

@@ -90,79 +90,54 @@ Result OnPath(const char* function, const Char* path, const Char* to, Result fai
 }
 
 template <typename Result, typename Call>
-Result OnFd(const char* function, int fd, Result failed, Call call, bool release = false) {
+Result OnFd(const char* function, int fd, Result failed, bool release, Call call) {
   return Operation(fd > 2, function, "fd " + std::to_string(fd), failed, release, call);
 }
 
 template <typename Result, typename Call>
-Result OnHandle(const char* function, HANDLE handle, Result failed, Call call, bool release = false) {
+Result OnHandle(const char* function, HANDLE handle, Result failed, bool release, Call call) {
   return Operation(GetFileType(handle) == FILE_TYPE_DISK, function,
                    "fd " + std::to_string(reinterpret_cast<std::uintptr_t>(handle)), failed, release, call);
 }
 
-// Each wrapper, with the real function's pointer that the import table held.
+// The wrappers of the file functions that the program imports (see
+// x86_64-w64-mingw32-objdump -p), each with the real function's pointer.
 #define HOOK(Result, name, params, args, on, ...) \
   decltype(&::name) real_##name;                  \
   Result WINAPI Hook_##name params { return on(#name, __VA_ARGS__, [&] { return real_##name args; }); }
-#define PATH1(Result, name, failed, params, args, path) HOOK(Result, name, params, args, OnPath, path, decltype(path)(nullptr), static_cast<Result>(failed))
-#define PATH2(Result, name, failed, params, args, from, to) HOOK(Result, name, params, args, OnPath, from, to, static_cast<Result>(failed))
+#define PATH(Result, name, failed, params, args, path, to) \
+  HOOK(Result, name, params, args, OnPath, path, decltype(path)(to), static_cast<Result>(failed))
 
-PATH1(FILE*, fopen, nullptr, (const char* p, const char* m), (p, m), p)
-PATH1(FILE*, _wfopen, nullptr, (const wchar_t* p, const wchar_t* m), (p, m), p)
-PATH1(int, _open, -1, (const char* p, int f, int m), (p, f, m), p)
-PATH1(int, _wopen, -1, (const wchar_t* p, int f, int m), (p, f, m), p)
-PATH2(int, rename, -1, (const char* a, const char* b), (a, b), a, b)
-PATH2(int, _wrename, -1, (const wchar_t* a, const wchar_t* b), (a, b), a, b)
-PATH1(int, remove, -1, (const char* p), (p), p)
-PATH1(int, _wremove, -1, (const wchar_t* p), (p), p)
-PATH1(int, _unlink, -1, (const char* p), (p), p)
-PATH1(int, _wunlink, -1, (const wchar_t* p), (p), p)
-PATH1(int, _mkdir, -1, (const char* p), (p), p)
-PATH1(int, _wmkdir, -1, (const wchar_t* p), (p), p)
-PATH1(int, _rmdir, -1, (const char* p), (p), p)
-PATH1(int, _wrmdir, -1, (const wchar_t* p), (p), p)
-PATH1(int, _chmod, -1, (const char* p, int m), (p, m), p)
-PATH1(int, _wchmod, -1, (const wchar_t* p, int m), (p, m), p)
-PATH1(HANDLE, CreateFileW, INVALID_HANDLE_VALUE,
-      (LPCWSTR p, DWORD a, DWORD s, LPSECURITY_ATTRIBUTES sa, DWORD c, DWORD f, HANDLE t), (p, a, s, sa, c, f, t), p)
-PATH2(BOOL, MoveFileExW, FALSE, (LPCWSTR a, LPCWSTR b, DWORD f), (a, b, f), a, b)
-PATH2(BOOL, MoveFileW, FALSE, (LPCWSTR a, LPCWSTR b), (a, b), a, b)
-PATH2(BOOL, CreateHardLinkW, FALSE, (LPCWSTR a, LPCWSTR b, LPSECURITY_ATTRIBUTES sa), (a, b, sa), a, b)
-PATH1(BOOL, DeleteFileW, FALSE, (LPCWSTR p), (p), p)
-PATH1(BOOL, RemoveDirectoryW, FALSE, (LPCWSTR p), (p), p)
-PATH1(BOOL, CreateDirectoryW, FALSE, (LPCWSTR p, LPSECURITY_ATTRIBUTES sa), (p, sa), p)
-PATH1(BOOL, SetFileAttributesW, FALSE, (LPCWSTR p, DWORD a), (p, a), p)
-HOOK(int, _read, (int fd, void* b, unsigned n), (fd, b, n), OnFd, fd, -1)
-HOOK(int, _write, (int fd, const void* b, unsigned n), (fd, b, n), OnFd, fd, -1)
-HOOK(int, _commit, (int fd), (fd), OnFd, fd, -1)
-HOOK(BOOL, ReadFile, (HANDLE h, LPVOID b, DWORD n, LPDWORD r, LPOVERLAPPED o), (h, b, n, r, o), OnHandle, h, FALSE)
-HOOK(BOOL, WriteFile, (HANDLE h, LPCVOID b, DWORD n, LPDWORD w, LPOVERLAPPED o), (h, b, n, w, o), OnHandle, h, FALSE)
-HOOK(BOOL, FlushFileBuffers, (HANDLE h), (h), OnHandle, h, FALSE)
-HOOK(BOOL, SetEndOfFile, (HANDLE h), (h), OnHandle, h, FALSE)
-// Closing always releases: carried out, then reported as failed.
-int Hook_fclose(FILE* s);
-int Hook__close(int fd);
-BOOL WINAPI Hook_CloseHandle(HANDLE h);
-decltype(&::fclose) real_fclose;
-decltype(&::_close) real__close;
-decltype(&::CloseHandle) real_CloseHandle;
-int Hook_fclose(FILE* s) { return OnFd("fclose", _fileno(s), EOF, [&] { return real_fclose(s); }, true); }
-int Hook__close(int fd) { return OnFd("_close", fd, -1, [&] { return real__close(fd); }, true); }
-BOOL WINAPI Hook_CloseHandle(HANDLE h) { return OnHandle("CloseHandle", h, FALSE, [&] { return real_CloseHandle(h); }, true); }
+PATH(FILE*, fopen, nullptr, (const char* p, const char* m), (p, m), p, nullptr)
+PATH(FILE*, _wfopen, nullptr, (const wchar_t* p, const wchar_t* m), (p, m), p, nullptr)
+PATH(int, _wopen, -1, (const wchar_t* p, int f, int m), (p, f, m), p, nullptr)
+PATH(int, rename, -1, (const char* a, const char* b), (a, b), a, b)
+PATH(int, _wmkdir, -1, (const wchar_t* p), (p), p, nullptr)
+PATH(int, _wchmod, -1, (const wchar_t* p, int m), (p, m), p, nullptr)
+PATH(HANDLE, CreateFileW, INVALID_HANDLE_VALUE,
+     (LPCWSTR p, DWORD a, DWORD s, LPSECURITY_ATTRIBUTES sa, DWORD c, DWORD f, HANDLE t), (p, a, s, sa, c, f, t), p, nullptr)
+PATH(BOOL, MoveFileExW, FALSE, (LPCWSTR a, LPCWSTR b, DWORD f), (a, b, f), a, b)
+PATH(BOOL, CreateHardLinkW, FALSE, (LPCWSTR a, LPCWSTR b, LPSECURITY_ATTRIBUTES sa), (a, b, sa), a, b)
+PATH(BOOL, DeleteFileW, FALSE, (LPCWSTR p), (p), p, nullptr)
+PATH(BOOL, RemoveDirectoryW, FALSE, (LPCWSTR p), (p), p, nullptr)
+PATH(BOOL, CreateDirectoryW, FALSE, (LPCWSTR p, LPSECURITY_ATTRIBUTES sa), (p, sa), p, nullptr)
+PATH(BOOL, SetFileAttributesW, FALSE, (LPCWSTR p, DWORD a), (p, a), p, nullptr)
+HOOK(int, _read, (int fd, void* b, unsigned n), (fd, b, n), OnFd, fd, -1, false)
+HOOK(int, _write, (int fd, const void* b, unsigned n), (fd, b, n), OnFd, fd, -1, false)
+HOOK(BOOL, FlushFileBuffers, (HANDLE h), (h), OnHandle, h, FALSE, false)
+HOOK(BOOL, SetEndOfFile, (HANDLE h), (h), OnHandle, h, FALSE, false)
+// A failing close is carried out, then reported as failed.
+HOOK(int, fclose, (FILE * s), (s), OnFd, _fileno(s), EOF, true)
+HOOK(int, _close, (int fd), (fd), OnFd, fd, -1, true)
+HOOK(BOOL, CloseHandle, (HANDLE h), (h), OnHandle, h, FALSE, true)
 
-struct Hook {
-  const char* name;
-  void* wrapper;
-  void** real;
-};
+struct Hook { const char* name; void* wrapper; void** real; };
 #define ENTRY(name) {#name, reinterpret_cast<void*>(&Hook_##name), reinterpret_cast<void**>(&real_##name)}
 const Hook kHooks[] = {
-    ENTRY(fopen), ENTRY(_wfopen), ENTRY(_open), ENTRY(_wopen), ENTRY(rename), ENTRY(_wrename), ENTRY(remove),
-    ENTRY(_wremove), ENTRY(_unlink), ENTRY(_wunlink), ENTRY(_mkdir), ENTRY(_wmkdir), ENTRY(_rmdir), ENTRY(_wrmdir),
-    ENTRY(_chmod), ENTRY(_wchmod), ENTRY(CreateFileW), ENTRY(MoveFileExW), ENTRY(MoveFileW), ENTRY(CreateHardLinkW),
-    ENTRY(DeleteFileW), ENTRY(RemoveDirectoryW), ENTRY(CreateDirectoryW), ENTRY(SetFileAttributesW), ENTRY(_read),
-    ENTRY(_write), ENTRY(_commit), ENTRY(ReadFile), ENTRY(WriteFile), ENTRY(FlushFileBuffers), ENTRY(SetEndOfFile),
-    ENTRY(fclose), ENTRY(_close), ENTRY(CloseHandle)};
+    ENTRY(fopen),       ENTRY(_wfopen),          ENTRY(_wopen),           ENTRY(rename),           ENTRY(_wmkdir),
+    ENTRY(_wchmod),     ENTRY(CreateFileW),      ENTRY(MoveFileExW),      ENTRY(CreateHardLinkW),  ENTRY(DeleteFileW),
+    ENTRY(_read),       ENTRY(RemoveDirectoryW), ENTRY(CreateDirectoryW), ENTRY(SetFileAttributesW), ENTRY(_write),
+    ENTRY(fclose),      ENTRY(FlushFileBuffers), ENTRY(SetEndOfFile),     ENTRY(_close),           ENTRY(CloseHandle)};
 
 // Points every import of the executable that a wrapper stands for at it.
 void PatchImports() {
