@@ -1,19 +1,20 @@
-// The project's own stand-in for the Windows command interpreter, used where
-// that interpreter does not exist.  It never starts a shell.
+// The program's own command interpreter: it carries out the installer's file
+// commands in-process, with the effect and the complaints of the Windows
+// command interpreter, on every platform.
 #pragma once
 
 #include <string>
 
-// Carries out one of the installer's own command lines with the effect the
-// Windows command interpreter gives it:
+// Carries out one of the installer's own command lines:
 //   md DIR                 create DIR; complains when it exists
 //   move SRC DST           move one file; never replaces DST
-//   del FILE               delete one file
+//   del FILE               delete one file (Windows refuses a read-only one)
 //   del DIR\*.* /Q /F      delete every file directly in DIR, read-only too
 //   rmdir DIR\             remove DIR when it is empty
 //   pause                  "Press any key to continue . . . ", one key, line end
 //   "editor.exe -master"   run ./editor.exe with the argument -master, wait
 // Backslashes separate directories.  Success prints nothing; each failure
-// prints one line on standard error.  Any other command line is refused.
-// Returns 0 on success, non-zero otherwise.
+// prints one line on standard error.  On Windows "pause", the editor's start
+// and every other line go to the C runtime's system(); elsewhere any other
+// line is refused.  Returns 0 on success, non-zero otherwise.
 int RunBuiltinCommand(const std::string& commandLine);

@@ -4,30 +4,14 @@
 
 #include <cerrno>
 
-namespace {
+#include "platform/system_errors.h"
+#include "platform/wide_path.h"
 
-std::wstring Wide(const std::string& path) {
-  const int size = MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, nullptr, 0);
-  std::wstring wide(size > 0 ? size : 1, L'\0');
-  if (size > 0) MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, &wide[0], size);
-  wide.resize(wide.size() - 1);
-  return wide;
-}
+namespace {
 
 // Sets errno from the last Windows error and returns false.
 bool Failed() {
-  switch (GetLastError()) {
-    case ERROR_FILE_NOT_FOUND:
-    case ERROR_PATH_NOT_FOUND: errno = ENOENT; break;
-    case ERROR_ACCESS_DENIED: errno = EACCES; break;
-    case ERROR_WRITE_PROTECT: errno = EROFS; break;
-    case ERROR_SHARING_VIOLATION:
-    case ERROR_LOCK_VIOLATION: errno = EBUSY; break;
-    case ERROR_DISK_FULL:
-    case ERROR_HANDLE_DISK_FULL: errno = ENOSPC; break;
-    case ERROR_DIR_NOT_EMPTY: errno = ENOTEMPTY; break;
-    default: errno = EIO; break;
-  }
+  errno = ErrnoOfSystemError(GetLastError());
   return false;
 }
 
@@ -44,15 +28,17 @@ void MakeWritable(const std::wstring& path) {
 }  // namespace
 
 bool MoveReplacing(const std::string& from, const std::string& to) {
-  const std::wstring target = Wide(to);
+  const std::wstring target = WidePath(to);
   MakeWritable(target);
-  if (MoveFileExW(Wide(from).c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) return true;
+  const DWORD flags = MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH;
+  if (MoveFileExW(WidePath(from).c_str(), target.c_str(), flags)) return true;
   return Failed();
 }
 
 bool SyncFile(const std::string& path) {
-  const HANDLE file = CreateFileW(Wide(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                  nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  const HANDLE file = CreateFileW(WidePath(path).c_str(), GENERIC_WRITE,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return Failed();
   const bool flushed = FlushFileBuffers(file) != 0;
   const DWORD error = GetLastError();
@@ -66,14 +52,14 @@ bool SyncFile(const std::string& path) {
 bool SyncDirectory(const std::string&) { return true; }
 
 bool RemoveFileForced(const std::string& path) {
-  const std::wstring file = Wide(path);
+  const std::wstring file = WidePath(path);
   MakeWritable(file);
   if (DeleteFileW(file.c_str()) || IsMissing(GetLastError())) return true;
   return Failed();
 }
 
 bool RemoveEmptyFolder(const std::string& path) {
-  if (RemoveDirectoryW(Wide(path).c_str()) || IsMissing(GetLastError())) return true;
+  if (RemoveDirectoryW(WidePath(path).c_str()) || IsMissing(GetLastError())) return true;
   return Failed();
 }
 
@@ -81,9 +67,9 @@ bool RemoveEmptyFolder(const std::string& path) {
 // keeps the attribute change durable through its own log.
 bool SyncFileWithPermissionsOf(const std::string& path, const std::string& model) {
   if (!SyncFile(path)) return false;
-  const DWORD source = GetFileAttributesW(Wide(model).c_str());
+  const DWORD source = GetFileAttributesW(WidePath(model).c_str());
   if (source == INVALID_FILE_ATTRIBUTES) return IsMissing(GetLastError()) || Failed();
-  const std::wstring target = Wide(path);
+  const std::wstring target = WidePath(path);
   const DWORD attributes = GetFileAttributesW(target.c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES) return Failed();
   const DWORD wanted = (attributes & ~FILE_ATTRIBUTE_READONLY) | (source & FILE_ATTRIBUTE_READONLY);

@@ -5,6 +5,7 @@
 
 // Hands `commandLine` unchanged to the command interpreter and waits until it
 // has finished.  Returns the interpreter's exit status (0 for success).
-// On Windows this is the C runtime's system(); elsewhere the project's own
-// interpreter carries out the program's command lines in-process.
+// The program's file commands are carried out in-process on every platform
+// (command_interpreter.h); on Windows "pause", the editor's start and any
+// other line go to the C runtime's system().
 int RunPlatformCommand(const std::string& commandLine);

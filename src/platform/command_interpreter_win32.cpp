@@ -1,0 +1,105 @@
+// The built-in interpreter's system calls on Windows: the wide-character
+// Win32 file functions, with the installer's paths passed as they are.
+#include "platform/command_interpreter_calls.h"
+
+#include <windows.h>
+
+#include <cstdlib>
+
+#include "platform/system_errors.h"
+#include "platform/wide_path.h"
+
+namespace {
+
+bool IsMissing(DWORD error) { return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND; }
+
+unsigned long Result(BOOL succeeded) { return succeeded ? 0 : GetLastError(); }
+
+}  // namespace
+
+PathKind KindOfPath(const std::string& path) {
+  const DWORD attributes = GetFileAttributesW(WidePath(path).c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) return IsMissing(GetLastError()) ? kNothingThere : kFileThere;
+  return (attributes & FILE_ATTRIBUTE_DIRECTORY) ? kDirectoryThere : kFileThere;
+}
+
+bool IsDirectoryPath(const std::string& path) {
+  const DWORD attributes = GetFileAttributesW(WidePath(path).c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+unsigned long CreateDirectoryAt(const std::string& path) {
+  return Result(CreateDirectoryW(WidePath(path).c_str(), nullptr));
+}
+
+// Without MOVEFILE_REPLACE_EXISTING an existing `to` fails the move.
+unsigned long MoveFileNoReplace(const std::string& from, const std::string& to) {
+  return Result(MoveFileExW(WidePath(from).c_str(), WidePath(to).c_str(), 0));
+}
+
+unsigned long DeleteFileAt(const std::string& path) { return Result(DeleteFileW(WidePath(path).c_str())); }
+
+std::vector<unsigned long> DeleteFilesDirectlyIn(const std::string& path, int* found) {
+  const std::wstring directory = WidePath(path) + L"\\";
+  // The names are gathered first so that deleting does not disturb the listing.
+  std::vector<WIN32_FIND_DATAW> files;
+  WIN32_FIND_DATAW entry;
+  *found = 0;
+  const HANDLE listing = FindFirstFileW((directory + L"*").c_str(), &entry);
+  if (listing == INVALID_HANDLE_VALUE) {
+    const DWORD error = GetLastError();
+    if (error == ERROR_FILE_NOT_FOUND) return {};
+    return {error};
+  }
+  do {
+    if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) files.push_back(entry);
+  } while (FindNextFileW(listing, &entry));
+  const DWORD listingError = GetLastError();
+  FindClose(listing);
+  if (listingError != ERROR_NO_MORE_FILES) return {listingError};
+
+  *found = static_cast<int>(files.size());
+  std::vector<unsigned long> errors;
+  for (const WIN32_FIND_DATAW& file : files) {
+    const std::wstring name = directory + file.cFileName;
+    if (file.dwFileAttributes & FILE_ATTRIBUTE_READONLY)
+      SetFileAttributesW(name.c_str(), file.dwFileAttributes & ~FILE_ATTRIBUTE_READONLY);
+    if (DeleteFileW(name.c_str())) continue;
+    const DWORD error = GetLastError();
+    if (error != ERROR_FILE_NOT_FOUND) errors.push_back(error);
+  }
+  return errors;
+}
+
+unsigned long RemoveEmptyDirectoryAt(const std::string& path) {
+  return Result(RemoveDirectoryW(WidePath(path).c_str()));
+}
+
+std::string FullPathOf(const std::string& path) {
+  const std::wstring wide = WidePath(path);
+  const DWORD size = GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
+  if (size == 0) return path;
+  std::wstring full(size, L'\0');
+  const DWORD length = GetFullPathNameW(wide.c_str(), size, &full[0], nullptr);
+  if (length == 0 || length >= size) return path;
+  full.resize(length);
+  return NarrowPath(full);
+}
+
+std::string UnlistedErrorText(unsigned long code) {
+  char* text = nullptr;
+  const DWORD length =
+      FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                     nullptr, code, 0, reinterpret_cast<char*>(&text), 0, nullptr);
+  std::string line = length > 0 ? std::string(text, length) : "The system error " + std::to_string(code) + " occurred.";
+  LocalFree(text);
+  while (!line.empty() && (line.back() == '\n' || line.back() == '\r' || line.back() == ' ')) line.pop_back();
+  return line;
+}
+
+// The real interpreter's prompt and the editor's start as the player knows them.
+int RunPauseCommand(const std::string& commandLine) { return std::system(commandLine.c_str()); }
+
+int RunEditorCommand(const std::string& commandLine) { return std::system(commandLine.c_str()); }
+
+int RunOtherCommand(const std::string& commandLine, const std::string&) { return std::system(commandLine.c_str()); }
