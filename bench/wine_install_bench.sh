@@ -46,7 +46,7 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
   run_wine wineboot --init < /dev/null > "$scratch/wineboot.log" 2>&1
   "$wineserver" -w
 fi
-"$wineserver" -p
+"$wineserver" -p 2> /dev/null || true  # kept running; status 2 when it runs already
 run_wine cmd /c exit < /dev/null > /dev/null 2>&1  # the first start loads the prefix
 
 # make_game NAME OPTIONS...: a sample game with the Windows programs, and a

@@ -21,17 +21,10 @@ namespace {
 const char kJournal[] = "vandoril_06.journal";
 const std::string kSmallGame[] = {"--archive-kib", "8", "--database-kib", "1"};
 
-// A journal as the program writes it, with its checksum, for the lines given.
-std::string Journal(const std::string& lines) {
+// An install's journal with a matching checksum, listing `absent`.
+std::string Journal(const std::vector<std::string>& absent) {
   RunJournal journal;
-  journal.uninstall = lines.rfind("uninstall", 0) == 0;
-  journal.phase = lines.find("removing backups") == std::string::npos ? StepsPhase : RemovingBackupsPhase;
-  const std::size_t absent = lines.find("absent ");
-  for (std::size_t at = absent == std::string::npos ? lines.size() : absent + 7; at < lines.size();) {
-    const std::size_t end = std::min(lines.find_first_of(" \n", at), lines.size());
-    journal.absent.push_back(lines.substr(at, end - at));
-    at = end + 1;
-  }
+  journal.absent = absent;
   return FormatJournal(journal);
 }
 
@@ -42,9 +35,9 @@ using JournalTest = GameFolderTest;
 TEST_F(JournalTest, AJournalThisProgramDidNotWriteIsRefused) {
   const std::string game = dir_ + "/game", victim = dir_ + "/victim.txt";
   ASSERT_NO_FATAL_FAILURE(MakeSampleGame(game, {kSmallGame, kSmallGame + 4}));
-  const std::string valid = Journal("install steps\nabsent vandoril_06.dontdelete");
+  const std::string valid = Journal({"vandoril_06.dontdelete"});
   const std::string journals[] = {
-      "install steps\nabsent ../victim.txt\n", Journal("x") + "absent ../victim.txt\n",
+      "install steps\nabsent ../victim.txt\n", Journal({}) + "absent ../victim.txt\n",
       "install steps\nabsent " + victim + "\n", "install steps\nabsent ..\\victim.txt\n",
       "install steps\nabsent art_01.big editor.exe\n", "uninstall steps\nabsent database/country5.sav database/countries.sav\n",
       "install steps\nabsent art_02.big art_02.big\n", "install steps\nabsent art_03.big\0\xFF"s,
@@ -52,8 +45,8 @@ TEST_F(JournalTest, AJournalThisProgramDidNotWriteIsRefused) {
       valid.substr(0, valid.size() - 2) + "0\n",                                   // the checksum does not match
       "install steps\nabsent\tart_01.big\n" + valid.substr(valid.rfind("checksum")),  // a tab
       valid + valid.substr(valid.rfind("checksum")),                                 // a fourth line
-      Journal("install steps\nabsent art_01.big art_01.big"), Journal("install steps\nabsent ../victim.txt"),
-      Journal("install steps\nabsent art_01.big\0x"s), Journal("install steps\nabsent " + std::string(20000, 'a')),
+      Journal({"art_01.big", "art_01.big"}), Journal({"../victim.txt"}), Journal({victim}),
+      Journal({"art_01.big\0x"s}), Journal({"art_01.big", ""}), Journal({std::string(20000, 'a')}),
       valid.substr(0, valid.size() - 1), "<dir>", "<link>",
   };
   for (const std::string& journal : journals) {

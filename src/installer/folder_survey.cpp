@@ -35,7 +35,7 @@ bool SurveyGameFolder(std::vector<std::string>& absent, std::string& problem) {
       // A file that a step moves to its backup and reads back.
       if (IsDirectory(file)) return Refuse(problem, "\"" + file + "\" is a folder, not a file", 0);
       errno = 0;
-      if (!FileIsPresent(file)) return Refuse(problem, "\"" + file + "\" cannot be read", errno != 0 ? errno : EIO);
+      if (!FileIsPresent(file)) return Refuse(problem, "\"" + file + "\" cannot be read", errno != 0 ? LastFileError() : EIO);
     }
   }
   return true;

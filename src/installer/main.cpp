@@ -95,9 +95,8 @@ void DeleteInstallMarker() {
 int RefuseUnsafeRun(const std::string& problem) {
   std::cout.flush();
   std::cerr << "vandoril-patch: " << problem
-            << ". Nothing was changed: the patch does not begin a run that it could not undo. Put every file and "
-               "folder of the game back in its place, readable and writable for your account (or run the patch as "
-               "administrator), then run the patch again.\n"
+            << ". Nothing was changed: the patch does not begin a run that it could not undo. Put that file or "
+               "folder right (the game's own, readable and writable for your account), then run the patch again.\n"
             << std::flush;
   return Pause(1);
 }

@@ -4,6 +4,7 @@
 #include "platform/command_interpreter.h"
 
 #include <cctype>
+#include <cerrno>
 #include <iostream>
 #include <vector>
 
@@ -24,6 +25,14 @@ int Complain(const std::string& text) {
 std::string ErrorText(unsigned long code) {
   const std::string text = SystemErrorText(code);
   return text.empty() ? UnlistedErrorText(code) : text;
+}
+
+// Complains of the system error `code` and leaves errno at the value that
+// stands for it, so that the caller can say why in its own words.
+int Fail(unsigned long code) {
+  Complain(ErrorText(code));
+  errno = ErrnoOfSystemError(code);
+  return 1;
 }
 
 std::string WithoutTrailingSeparators(std::string path) {
@@ -58,7 +67,7 @@ int MakeDirectory(const std::string& typed) {
     const unsigned long error = CreateDirectoryAt(directory);
     if (error != 0) {
       if (last) return Complain(error == kAlreadyExists ? AlreadyExists(typed) : ErrorText(error));
-      if (!IsDirectoryPath(directory)) return Complain(ErrorText(error == kAlreadyExists ? kPathNotFound : error));
+      if (!IsDirectoryPath(directory)) return Fail(error == kAlreadyExists ? kPathNotFound : error);
     }
     if (last) return 0;
   }
@@ -68,15 +77,15 @@ int MakeDirectory(const std::string& typed) {
 // destination is examined only when the move fails, to word the complaint.
 int MoveOneFile(const std::string& source, const std::string& destination) {
   switch (KindOfPath(source)) {
-    case kNothingThere: return Complain(ErrorText(kFileNotFound));
-    case kDirectoryThere: return Complain(ErrorText(kAccessDenied));
+    case kNothingThere: return Fail(kFileNotFound);
+    case kDirectoryThere: return Fail(kAccessDenied);
     case kFileThere: break;
   }
   const unsigned long error = MoveFileNoReplace(source, destination);
   if (error == 0) return 0;
-  if (KindOfPath(destination) != kNothingThere) return Complain(ErrorText(kAlreadyExists));
-  if (!IsDirectoryPath(ParentDirectory(destination))) return Complain(ErrorText(kPathNotFound));
-  return Complain(ErrorText(error));
+  if (KindOfPath(destination) != kNothingThere) return Fail(kAlreadyExists);
+  if (!IsDirectoryPath(ParentDirectory(destination))) return Fail(kPathNotFound);
+  return Fail(error);
 }
 
 // del FILE: deletes one file; never a directory.
@@ -84,29 +93,29 @@ int DeleteOneFile(const std::string& path) {
   switch (KindOfPath(path)) {
     case kNothingThere:
       if (IsDirectoryPath(ParentDirectory(path))) return Complain("Could Not Find " + FullPathOf(path));
-      return Complain(ErrorText(kPathNotFound));
-    case kDirectoryThere: return Complain(ErrorText(kAccessDenied));
+      return Fail(kPathNotFound);
+    case kDirectoryThere: return Fail(kAccessDenied);
     case kFileThere: break;
   }
   const unsigned long error = DeleteFileAt(path);
-  return error == 0 ? 0 : Complain(ErrorText(error));
+  return error == 0 ? 0 : Fail(error);
 }
 
 // del DIR\*.* /Q /F: deletes every file directly in DIR, read-only ones too.
 int DeleteFilesIn(const std::string& directory) {
-  if (!IsDirectoryPath(directory)) return Complain(ErrorText(kPathNotFound));
+  if (!IsDirectoryPath(directory)) return Fail(kPathNotFound);
   int found = 0;
   const std::vector<unsigned long> errors = DeleteFilesDirectlyIn(directory, &found);
   if (errors.empty() && found == 0) return Complain("Could Not Find " + FullPathOf(directory + "\\*.*"));
   int result = 0;
-  for (unsigned long error : errors) result = Complain(ErrorText(error));
+  for (unsigned long error : errors) result = Fail(error);
   return result;
 }
 
 // rmdir DIR\: removes DIR only when it is empty.
 int RemoveEmptyDirectory(const std::string& typed) {
   const unsigned long error = RemoveEmptyDirectoryAt(WithoutTrailingSeparators(typed));
-  return error == 0 ? 0 : Complain(ErrorText(error));
+  return error == 0 ? 0 : Fail(error);
 }
 
 std::vector<std::string> SplitWords(const std::string& line) {
