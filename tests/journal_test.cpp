@@ -28,11 +28,12 @@ std::string Journal(const std::vector<std::string>& absent) {
   return FormatJournal(journal);
 }
 
-using JournalTest = GameFolderTest;
+using JournalTest = BothBuildsTest;
+INSTANTIATE_FOR_BOTH_BUILDS(JournalTest);
 
 // Journals that the program did not write are refused whole: nothing in the
 // folder or beside it changes, the run ends with status 1 after a pause.
-TEST_F(JournalTest, AJournalThisProgramDidNotWriteIsRefused) {
+TEST_P(JournalTest, AJournalThisProgramDidNotWriteIsRefused) {
   const std::string game = dir_ + "/game", victim = dir_ + "/victim.txt";
   ASSERT_NO_FATAL_FAILURE(MakeSampleGame(game, {kSmallGame, kSmallGame + 4}));
   const std::string valid = Journal({"vandoril_06.dontdelete"});
@@ -55,6 +56,7 @@ TEST_F(JournalTest, AJournalThisProgramDidNotWriteIsRefused) {
     if (journal == "<dir>") {
       fs::create_directory(game + "/" + kJournal);
     } else if (journal == "<link>") {
+      if (buildUnderTest == kWindowsBuild) continue;  // Wine shows a Unix link as the file it points to
       WriteFile(dir_ + "/elsewhere", valid);
       fs::create_symlink(dir_ + "/elsewhere", game + "/" + kJournal);
     } else {
@@ -80,7 +82,7 @@ TEST_F(JournalTest, AJournalThisProgramDidNotWriteIsRefused) {
 // not be undone: each is refused or undone with status 1 and nothing lost;
 // once the player has put it right, an install and an uninstall go through
 // and give every file back.
-TEST_F(JournalTest, AFolderARunCouldNotUndoIsRefusedOrUndoneAndThenWorks) {
+TEST_P(JournalTest, AFolderARunCouldNotUndoIsRefusedOrUndoneAndThenWorks) {
   ASSERT_NO_FATAL_FAILURE(MakeSampleGame(dir_ + "/game", {kSmallGame, kSmallGame + 4}));
   fs::current_path(dir_ + "/game");
   const FolderContent pristine = Snapshot(".");
@@ -108,7 +110,13 @@ TEST_F(JournalTest, AFolderARunCouldNotUndoIsRefusedOrUndoneAndThenWorks) {
     SCOPED_TRACE(row.message);
     row.spoil();
     const FolderContent spoilt = Snapshot(".");
-    const bool asUser = row.unprivileged && geteuid() == 0;  // the superuser can read any folder
+    // The superuser reads any folder: the program runs as another user then
+    // (natively; Wine runs only for the owner of its prefix).
+    const bool asUser = row.unprivileged && geteuid() == 0;
+    if (asUser && buildUnderTest == kWindowsBuild) {
+      row.mend();
+      continue;
+    }
     if (asUser) {
       ASSERT_EQ(std::system("chown -R 65534:65534 ."), 0);
     }

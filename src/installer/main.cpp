@@ -157,6 +157,8 @@ int main(int argc, char* argv[]) {
   RemoveBackups();
   if (EndRun() != 0) return 1;  // after its message, and a wait where the window would close
 
+  // The run is over: the editor must not hold the folder's lock.
+  UnlockGameFolder();
   RunShell("\"editor.exe -master\"");
   std::cout << std::endl;
   return Pause();

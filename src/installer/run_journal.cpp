@@ -102,7 +102,7 @@ bool JournalExists() { return PathExists(kJournalFile); }
 
 bool ReadJournal(RunJournal& journal) {
   // The program writes the journal as a plain file, never a link or folder.
-  if (!IsPlainFile(kJournalFile)) return false;
+  if (!IsPlainFile(kJournalFile) || IsLink(kJournalFile)) return false;
   std::ifstream file(kJournalFile, std::ios::binary);
   std::string text(kMaxJournalSize + 1, '\0');
   file.read(&text[0], static_cast<std::streamsize>(text.size()));

@@ -9,3 +9,7 @@ enum FolderLockOutcome { FolderLocked, FolderLockHeldElsewhere, FolderLockUnavai
 // FolderLockUnavailable: the lock could not be taken for another reason
 // (a folder that cannot be written, a file system without locks).
 FolderLockOutcome LockGameFolder();
+
+// Releases the lock taken by LockGameFolder(), if any, before the program
+// starts another that could outlive it.
+void UnlockGameFolder();
