@@ -54,10 +54,9 @@ void BeginRun(bool uninstall, const std::vector<std::string>& absent) {
 }
 
 void FailRun(const std::string& what, const char* errorText) {
+  // Open files could be neither moved back nor deleted on Windows.
   sharedInput.close();
   sharedOutput.close();
-  sharedInput.clear();
-  sharedOutput.clear();
   std::string message = what + ".";
   if (runBegun) {
     std::string problem;
