@@ -31,7 +31,6 @@ void AddOnce(std::string& set, char byte) {
 
 void ScanAndReplace(std::istream& in, std::ostream& out, const std::vector<SubstitutionRule>& rules,
                     bool countPasses, std::size_t blockSize, void (*afterBlock)()) {
-  blockSize = std::max<std::size_t>(blockSize, 1);
   // A pattern can start only where one of its first bytes is followed by one
   // of its second bytes.  `keep` bytes after a position are enough to decide
   // whether a pattern starts there; that many are carried over to the next

@@ -3,16 +3,13 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
-#include <utility>
 
 #include "database/country_references.h"
 #include "database/database_rewrite.h"
 #include "database/line_stream.h"
 #include "database/section_state.h"
 #include "installer/run_shell.h"
-#include "installer/run_control.h"
 #include "installer/shared_state.h"
-#include "platform/files.h"
 
 const TransferPass kPass41To34 = {
     "database/bak/country41.sav", "database/country34.sav", "database/bak/country34.sav", "29", "22", ",29", ",22",
@@ -24,11 +21,6 @@ const TransferPass kPass34To41 = {
 };
 
 namespace {
-
-const char kLive34[] = "database/country34.sav";
-const char kLive41[] = "database/country41.sav";
-const char kBackup34[] = "database/bak/country34.sav";
-const char kBackup41[] = "database/bak/country41.sav";
 
 // The section that a line leaves the file in, coming from `state`.  Section
 // markers are whole lines, except the club markers, which are prefixes; the
@@ -94,25 +86,20 @@ void RewriteLine(char* line, std::size_t size, SectionState state, const Transfe
 }  // namespace
 
 void TransferCountryFile(const TransferPass& pass) {
-  if (OpenDatabaseRewrite(pass.fileRead, pass.fileWritten, pass.fileWrittenBackup)) {
-    SectionState state = NoSection;
-    StreamSharedLines('%', [&](char* line, std::size_t size, std::uint64_t) {
-      state = NextSection(line, size, state);
-      RewriteLine(line, size, state, pass);
-      return kEveryLine;
-    });
-  }
+  OpenDatabaseRewrite(pass.fileRead, pass.fileWritten, pass.fileWrittenBackup);
+  SectionState state = NoSection;
+  StreamSharedLines('%', [&](char* line, std::size_t size, std::uint64_t) {
+    state = NextSection(line, size, state);
+    RewriteLine(line, size, state, pass);
+    return kEveryLine;
+  });
   CloseStepFiles();
 }
 
 void SwapCountryDatabases() {
   RunShell("move database\\country34.sav database\\bak\\country34.sav");
   RunShell("move database\\country41.sav database\\bak\\country41.sav");
-  // Exchanging only one of the two files would lose the other country's
-  // database, so a database that stayed in place fails the run.
-  for (const auto& [live, backup] : {std::make_pair(kLive34, kBackup34), std::make_pair(kLive41, kBackup41)}) {
-    if (PathExists(live)) FailRun("\"" + std::string(live) + "\" could not be moved to \"" + backup + "\"");
-  }
+  // A pass whose database is still in place (its move failed) fails the run.
   PrintProgressDot();
   TransferCountryFile(kPass41To34);
   PrintProgressDot();

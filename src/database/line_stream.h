@@ -61,9 +61,7 @@ void StreamSharedLines(char watched, Rewrite&& rewrite, std::size_t chunk = kLin
   bool atEnd = false;
   std::uint64_t toPass = 0;  // following lines that the rewrite has no use for
   std::uint64_t passed = 0;  // lines passed over since the last call
-  auto write = [](const char* from, const char* to) {
-    if (to > from) sharedOutput.write(from, to - from);
-  };
+  auto write = [](const char* from, const char* to) { sharedOutput.write(from, to - from); };
   // Calls the rewrite for a line of `length` bytes at `at` when it has a use
   // for the line, or passes the line over.
   auto visit = [&](char* at, std::size_t length) {
