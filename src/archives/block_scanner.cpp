@@ -46,7 +46,7 @@ void ScanAndReplace(std::istream& in, std::ostream& out, const std::vector<Subst
   // before it, so that the copies into and out of the buffer run aligned.
   std::vector<char> storage(keep + kAlignment + blockSize);
   const std::size_t misalignment = reinterpret_cast<std::uintptr_t>(storage.data() + keep) % kAlignment;
-  char* const block = storage.data() + keep + (misalignment == 0 ? 0 : kAlignment - misalignment);
+  char* const block = storage.data() + keep + (kAlignment - misalignment) % kAlignment;
 
   // The byte-at-a-time scan reads each byte on its own once, except those of
   // a match after its first, and reads once more at the end of the input.

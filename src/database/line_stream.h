@@ -77,7 +77,7 @@ void StreamSharedLines(char watched, Rewrite&& rewrite, std::size_t chunk = kLin
     if (have == size) size *= 2;  // no line end in a whole chunk
     if (buffer.size() < 2 * kPage + size) buffer.resize(2 * kPage + size);
     const std::size_t misalignment = reinterpret_cast<std::uintptr_t>(buffer.data()) % kPage;
-    const std::size_t start = (misalignment == 0 ? 0 : kPage - misalignment) + (consumed - have) % kPage;
+    const std::size_t start = (kPage - misalignment) % kPage + (consumed - have) % kPage;
     std::memmove(&buffer[start], &buffer[held], have);
     held = start;
     char* fresh = &buffer[start + have];

@@ -267,14 +267,13 @@ INTERCEPT(FILE*, fopen64, (const char* path, const char* how), (path, how), , PA
 INTERCEPT(FILE*, freopen, (const char* path, const char* how, FILE* s), (path, how, s), , PATH(path))
 INTERCEPT(FILE*, freopen64, (const char* path, const char* how, FILE* s), (path, how, s), , PATH(path))
 
-INTERCEPT(ssize_t, read, (int fd, void* buffer, size_t size), (fd, buffer, size), , FD(fd))
-INTERCEPT(ssize_t, pread, (int fd, void* buffer, size_t size, off_t at), (fd, buffer, size, at), , FD(fd))
-INTERCEPT(ssize_t, pread64, (int fd, void* buffer, size_t size, off64_t at), (fd, buffer, size, at), , FD(fd))
+INTERCEPT(ssize_t, read, (int fd, void* b, size_t n), (fd, b, n), , FD(fd))
+INTERCEPT(ssize_t, pread, (int fd, void* b, size_t n, off_t at), (fd, b, n, at), , FD(fd))
+INTERCEPT(ssize_t, pread64, (int fd, void* b, size_t n, off64_t at), (fd, b, n, at), , FD(fd))
 INTERCEPT(ssize_t, readv, (int fd, const struct iovec* parts, int count), (fd, parts, count), , FD(fd))
-INTERCEPT(ssize_t, write, (int fd, const void* buffer, size_t size), (fd, buffer, size), , FD(fd))
-INTERCEPT(ssize_t, pwrite, (int fd, const void* buffer, size_t size, off_t at), (fd, buffer, size, at), , FD(fd))
-INTERCEPT(ssize_t, pwrite64, (int fd, const void* buffer, size_t size, off64_t at), (fd, buffer, size, at), ,
-          FD(fd))
+INTERCEPT(ssize_t, write, (int fd, const void* b, size_t n), (fd, b, n), , FD(fd))
+INTERCEPT(ssize_t, pwrite, (int fd, const void* b, size_t n, off_t at), (fd, b, n, at), , FD(fd))
+INTERCEPT(ssize_t, pwrite64, (int fd, const void* b, size_t n, off64_t at), (fd, b, n, at), , FD(fd))
 INTERCEPT(ssize_t, writev, (int fd, const struct iovec* parts, int count), (fd, parts, count), , FD(fd))
 
 INTERCEPT(int, close, (int fd), (fd), , RELEASE(fd))
@@ -282,21 +281,20 @@ INTERCEPT(int, fclose, (FILE* stream), (stream), , RELEASE(fileno(stream)))
 INTERCEPT(int, fsync, (int fd), (fd), , FD(fd))
 INTERCEPT(int, fdatasync, (int fd), (fd), , FD(fd))
 INTERCEPT(int, syncfs, (int fd), (fd), __THROW, FD(fd))
-INTERCEPT(int, sync_file_range, (int fd, off64_t at, off64_t size, unsigned int flags), (fd, at, size, flags), ,
-          FD(fd))
+INTERCEPT(int, sync_file_range, (int fd, off64_t at, off64_t n, unsigned int flags), (fd, at, n, flags), , FD(fd))
 INTERCEPT(int, ftruncate, (int fd, off_t length), (fd, length), __THROW, FD(fd))
 INTERCEPT(int, ftruncate64, (int fd, off64_t length), (fd, length), __THROW, FD(fd))
 INTERCEPT(int, fchmod, (int fd, mode_t mode), (fd, mode), __THROW, FD(fd))
 INTERCEPT(int, flock, (int fd, int operation), (fd, operation), __THROW, FD(fd))
 
 INTERCEPT(int, rename, (const char* from, const char* to), (from, to), __THROW, PATHS(from, to))
-INTERCEPT(int, renameat, (int fromDir, const char* from, int toDir, const char* to), (fromDir, from, toDir, to),
-          __THROW, PATHS(from, to))
-INTERCEPT(int, renameat2, (int fromDir, const char* from, int toDir, const char* to, unsigned int flags),
-          (fromDir, from, toDir, to, flags), __THROW, PATHS(from, to))
+INTERCEPT(int, renameat, (int d1, const char* from, int d2, const char* to), (d1, from, d2, to), __THROW,
+          PATHS(from, to))
+INTERCEPT(int, renameat2, (int d1, const char* from, int d2, const char* to, unsigned int flags),
+          (d1, from, d2, to, flags), __THROW, PATHS(from, to))
 INTERCEPT(int, link, (const char* from, const char* to), (from, to), __THROW, PATHS(from, to))
-INTERCEPT(int, linkat, (int fromDir, const char* from, int toDir, const char* to, int flags),
-          (fromDir, from, toDir, to, flags), __THROW, PATHS(from, to))
+INTERCEPT(int, linkat, (int d1, const char* from, int d2, const char* to, int flags), (d1, from, d2, to, flags),
+          __THROW, PATHS(from, to))
 INTERCEPT(int, unlink, (const char* path), (path), __THROW, PATH(path))
 INTERCEPT(int, unlinkat, (int dir, const char* path, int flags), (dir, path, flags), __THROW, PATH(path))
 INTERCEPT(int, remove, (const char* path), (path), __THROW, PATH(path))
@@ -304,6 +302,5 @@ INTERCEPT(int, mkdir, (const char* path, mode_t mode), (path, mode), __THROW, PA
 INTERCEPT(int, mkdirat, (int dir, const char* path, mode_t mode), (dir, path, mode), __THROW, PATH(path))
 INTERCEPT(int, rmdir, (const char* path), (path), __THROW, PATH(path))
 INTERCEPT(int, chmod, (const char* path, mode_t mode), (path, mode), __THROW, PATH(path))
-INTERCEPT(int, fchmodat, (int dir, const char* path, mode_t mode, int flags), (dir, path, mode, flags), __THROW,
-          PATH(path))
+INTERCEPT(int, fchmodat, (int dir, const char* path, mode_t mode, int f), (dir, path, mode, f), __THROW, PATH(path))
 }  // extern "C"
