@@ -96,7 +96,8 @@ TEST(ArtScanner, MatchesThePlainScanAndUndoesItself) {
 using ArtStepTest = GameFolderTest;
 using ArtStepDeathTest = GameFolderTest;
 TEST_F(ArtStepTest, EachStepItsRulesDotsBackupAndUndo) {
-  const std::string plain = std::string(1000000, 'x') + "Country41 g4 Niederlande. niederlande SanMarino. /41.tpi \\41_tpi ";
+  const std::string plain =
+      std::string(1000000, 'x') + "Country41 g4 Niederlande. niederlande SanMarino. /41.tpi \\41_tpi ";
   const struct { void (*step)(); std::string archive, before, after, dots; } cases[] = {
       {PatchArt01, "art_01", "img41.tga g410 country_410 country_34;country34 ccountry41x gg34 country41g41 abcg41",
        "img34.tga g340 country_340 country_41;country41 ccountry34x gg41 country34g34 abcg34", std::string(12, '.')},

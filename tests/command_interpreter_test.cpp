@@ -117,8 +117,15 @@ TEST_F(CommandInterpreterTest, PauseTakesOneByteOfAFileAndOneKeyOnATerminal) {
   close(master);
 }
 
+// The lowest descriptor number that is free.
+int FreeDescriptor() {
+  const int fd = open("/dev/null", O_RDONLY);
+  close(fd);
+  return fd;
+}
+
 // The editor's exit status comes back; an interrupt typed meanwhile is the
-// editor's alone, and afterwards the installer's again.
+// editor's alone, and afterwards the installer's again; no descriptor stays open.
 TEST_F(CommandInterpreterTest, TheEditorCommandRunsEditorExeWithTheSingleArgumentMaster) {
   ExpectAll({{"\"editor.exe -master\"", "'editor.exe" + kNotRecognized}});
   WriteFile("editor.exe", "#!/bin/sh\nprintf '%s|' \"$#\" \"$@\" > editor.args\n"
@@ -128,7 +135,9 @@ TEST_F(CommandInterpreterTest, TheEditorCommandRunsEditorExeWithTheSingleArgumen
   sigaction(SIGINT, &byDefault, &interrupt);
   sigaction(SIGQUIT, &byDefault, &quit);
   const std::string status = ReadFile("/proc/self/status");
+  const int lowest = FreeDescriptor();
   EXPECT_EQ(RunBuiltinCommand("\"editor.exe -master\""), 3);
+  EXPECT_EQ(FreeDescriptor(), lowest);
   EXPECT_EQ(ReadFile("editor.args"), "1|-master|" + status.substr(status.find("SigIgn:"), 25));
   for (const int number : {SIGINT, SIGQUIT}) {
     struct sigaction now;
@@ -136,6 +145,22 @@ TEST_F(CommandInterpreterTest, TheEditorCommandRunsEditorExeWithTheSingleArgumen
   }
   sigaction(SIGINT, &interrupt, nullptr);
   sigaction(SIGQUIT, &quit, nullptr);
+}
+
+// A Windows program, which cannot be started directly, is handed to the first
+// "wine" on the PATH that is an executable file in an absolute directory.
+TEST_F(CommandInterpreterTest, AWindowsEditorIsHandedToWine) {
+  WriteFile("editor.exe", "MZ, not a program of this system");
+  for (const char* wine : {"here/wine", "plain/wine", "bin/wine", "dir/wine/x"}) WriteFile(wine, "#!/bin/sh\n");
+  WriteFile("bin/wine", "#!/bin/sh\nprintf '%s|' \"$0\" \"$@\" > wine.args\n");
+  for (const char* wine : {"here/wine", "bin/wine"}) fs::permissions(wine, fs::perms::owner_all);
+  const std::string path = getenv("PATH");
+  setenv("PATH", "here", 1);
+  ExpectAll({{"\"editor.exe -master\"", "The system cannot execute the specified program."}});
+  setenv("PATH", ("here:" + dir_ + "/dir:" + dir_ + "/plain:" + dir_ + "/bin").c_str(), 1);
+  EXPECT_EQ(RunBuiltinCommand("\"editor.exe -master\""), 0);
+  setenv("PATH", path.c_str(), 1);
+  EXPECT_EQ(ReadFile("wine.args"), dir_ + "/bin/wine|./editor.exe|-master|");
 }
 
 }  // namespace
