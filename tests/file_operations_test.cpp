@@ -51,6 +51,7 @@ TEST_F(FileOperationsTest, RenameNoReplaceMovesOrFailsWithoutChangingAnything) {
     fs::create_directories("to");
     EXPECT_EQ(RenameNoReplace("from", "to"), -1);
     EXPECT_EQ(errno, EEXIST);
+    EXPECT_EQ(RenameNoReplace("from", "nowhere/from"), -1);
     EXPECT_EQ(RenameNoReplace("from", "moved"), 0);
     EXPECT_TRUE(Exists("moved/x") && !Exists("from"));
   }
