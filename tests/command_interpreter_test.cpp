@@ -1,6 +1,7 @@
 // The built-in command interpreter, driven with the installer's own command
 // lines in a temporary game folder.
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
@@ -46,12 +47,16 @@ std::string CouldNotFind(const std::string& path) { return "Could Not Find " + (
 using CommandInterpreterTest = GameFolderTest;
 
 // Each line's effect shows in the final listing: a failed or refused line
-// changes nothing, and no file is ever replaced or lost.
+// changes nothing, and no file is ever replaced or lost.  "del DIR\*.* /Q /F"
+// takes read-only files but no subdirectory, nothing below and nothing outside.
 TEST_F(CommandInterpreterTest, MdMoveDelRmdirHaveTheWindowsEffectAndAnyOtherLineIsRefused) {
   WriteFile("list.sav", "list");
   WriteFile("bak/list.sav", "backup");
   WriteFile("Results.bak", "results");
+  for (const char* file : {"all/1.sav", "all/locked.sav", "all/sub/inner.sav", "outside/file"}) WriteFile(file, "x");
   fs::permissions("Results.bak", fs::perms::owner_read);
+  fs::permissions("all/locked.sav", fs::perms::owner_read);
+  fs::create_directory_symlink(dir_ + "/outside", "all/dirlink");
   ExpectAll({{"md bak", "A subdirectory or file bak already exists."}, {"md new\\sub", ""},
              {"move list.sav bak\\list.sav", "Cannot create a file when that file already exists."},
              {"move list.sav old\\list.sav", "The system cannot find the path specified."},
@@ -61,43 +66,29 @@ TEST_F(CommandInterpreterTest, MdMoveDelRmdirHaveTheWindowsEffectAndAnyOtherLine
              {"format c:", "'format" + kNotRecognized},
              {"\"other.exe -master\"", "'other.exe -master" + kNotRecognized}, {"", kSyntax},
              {"del bak\\*.*", kSyntax}, {"del bak\\*.sav /Q /F", kSyntax}, {"md x y", kSyntax}, {"md x&md y", kSyntax},
-             {"move bak\\list.sav a>b", kSyntax}, {"rmdir bak\\ /S /Q", kSyntax}, {"pause now", kSyntax}});
-  EXPECT_EQ(Tree(), (std::set<std::string>{"bak/", "bak/list.sav=backup", "new/", "new/list.sav=list"}));
-}
-
-TEST_F(CommandInterpreterTest, DelAllFilesTakesReadOnlyFilesButNoSubdirectoryNorAnythingBelowOrOutside) {
-  for (const char* file : {"bak/1.sav", "bak/locked.sav"}) WriteFile(file, file);
-  fs::permissions("bak/locked.sav", fs::perms::owner_read);
-  WriteFile("bak/sub/inner.sav", "inner");
-  WriteFile("outside/file", "outside");
-  fs::create_directory_symlink(dir_ + "/outside", "bak/dirlink");
-  fs::create_directory("empty");
-  ExpectAll({{"del bak\\*.* /Q /F", ""}, {"del empty\\*.* /Q /F", CouldNotFind("empty/*.*")},
+             {"move bak\\list.sav a>b", kSyntax}, {"rmdir bak\\ /S /Q", kSyntax}, {"pause now", kSyntax},
+             {"del bak\\*.* /q x", kSyntax}, {"del bak\\*.* /f x", kSyntax}, {"del all\\*.* /Q /F", ""},
+             {"del all\\*.* /f /q", CouldNotFind("all/*.*")},
              {"del missing\\*.* /Q /F", "The system cannot find the path specified."}});
-  EXPECT_EQ(Tree(), (std::set<std::string>{"bak/", "bak/dirlink/", "bak/sub/", "bak/sub/inner.sav=inner", "empty/",
-                                           "outside/", "outside/file=outside"}));
+  EXPECT_EQ(Tree(), (std::set<std::string>{"all/", "all/dirlink/", "all/sub/", "all/sub/inner.sav=x", "bak/",
+                                           "bak/list.sav=backup", "new/", "new/list.sav=list", "outside/",
+                                           "outside/file=x"}));
 }
 
-// Runs "pause" with standard input from `inputFile`; returns what it printed
-// and how many bytes of the input it took.
-std::pair<std::string, off_t> PauseReading(const char* inputFile) {
-  const int savedInput = dup(0), input = open(inputFile, O_RDONLY);
-  dup2(input, 0);
+// With standard input from a file, "pause" takes one byte; on a terminal one
+// key, not echoed, and puts the terminal's settings back.
+TEST_F(CommandInterpreterTest, PauseTakesOneByteOfAFileAndOneKeyOnATerminal) {
+  WriteFile("keys", "xy\n");
+  const int savedInput = dup(0), keys = open("keys", O_RDONLY);
+  dup2(keys, 0);
   testing::internal::CaptureStdout();
   EXPECT_EQ(RunBuiltinCommand("pause"), 0);
-  const std::pair<std::string, off_t> result{testing::internal::GetCapturedStdout(), lseek(0, 0, SEEK_CUR)};
+  EXPECT_EQ(testing::internal::GetCapturedStdout(), kPrompt + "\n");
+  EXPECT_EQ(lseek(0, 0, SEEK_CUR), 1);
   dup2(savedInput, 0);
   close(savedInput);
-  close(input);
-  return result;
-}
+  close(keys);
 
-TEST_F(CommandInterpreterTest, PauseReturnsAtTheEndOfInputTakesOneByteOtherwiseAndOneKeyOnATerminal) {
-  EXPECT_EQ(PauseReading("/dev/null").first, kPrompt + "\n");
-  WriteFile("keys", "xy\n");
-  EXPECT_EQ(PauseReading("keys"), std::make_pair(kPrompt + "\n", off_t{1}));
-
-  // On a terminal: one key, not echoed, and the terminal's settings restored.
   const int master = posix_openpt(O_RDWR | O_NOCTTY);
   if (master < 0 || grantpt(master) != 0 || unlockpt(master) != 0) GTEST_SKIP() << "no pseudo-terminals";
   const int terminal = open(ptsname(master), O_RDWR | O_NOCTTY);
@@ -117,20 +108,59 @@ TEST_F(CommandInterpreterTest, PauseReturnsAtTheEndOfInputTakesOneByteOtherwiseA
   EXPECT_TRUE(waitpid(pid, &status, 0) == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0);
   ASSERT_EQ(tcgetattr(terminal, &after), 0);
   EXPECT_EQ(after.c_lflag, before.c_lflag);
-  char shown[256];
-  fcntl(master, F_SETFL, O_NONBLOCK);
-  const ssize_t got = read(master, shown, sizeof shown);
-  EXPECT_EQ(std::string(shown, got > 0 ? got : 0), kPrompt + "\r\n");  // no "k"
+  // Closing the terminal's last descriptor ends its output once all of it is read.
   close(terminal);
+  std::string shown;
+  char buffer[256];
+  for (ssize_t got; (got = read(master, buffer, sizeof buffer)) > 0;) shown.append(buffer, got);
+  EXPECT_EQ(shown, kPrompt + "\r\n");  // no "k"
   close(master);
 }
 
+// The lowest descriptor number that is free.
+int FreeDescriptor() {
+  const int fd = open("/dev/null", O_RDONLY);
+  close(fd);
+  return fd;
+}
+
+// The editor's exit status comes back; an interrupt typed meanwhile is the
+// editor's alone, and afterwards the installer's again; no descriptor stays open.
 TEST_F(CommandInterpreterTest, TheEditorCommandRunsEditorExeWithTheSingleArgumentMaster) {
   ExpectAll({{"\"editor.exe -master\"", "'editor.exe" + kNotRecognized}});
-  WriteFile("editor.exe", "#!/bin/sh\nprintf '%s|' \"$#\" \"$@\" > editor.args\nexit 3\n");
+  WriteFile("editor.exe", "#!/bin/sh\nprintf '%s|' \"$#\" \"$@\" > editor.args\n"
+                          "grep SigIgn /proc/$$/status >> editor.args\nexit 3\n");
   fs::permissions("editor.exe", fs::perms::owner_all);
-  EXPECT_EQ(RunBuiltinCommand("\"editor.exe -master\""), 3);  // the editor's exit status
-  EXPECT_EQ(ReadFile("editor.args"), "1|-master|");
+  struct sigaction byDefault {}, interrupt, quit;
+  sigaction(SIGINT, &byDefault, &interrupt);
+  sigaction(SIGQUIT, &byDefault, &quit);
+  const std::string status = ReadFile("/proc/self/status");
+  const int lowest = FreeDescriptor();
+  EXPECT_EQ(RunBuiltinCommand("\"editor.exe -master\""), 3);
+  EXPECT_EQ(FreeDescriptor(), lowest);
+  EXPECT_EQ(ReadFile("editor.args"), "1|-master|" + status.substr(status.find("SigIgn:"), 25));
+  for (const int number : {SIGINT, SIGQUIT}) {
+    struct sigaction now;
+    EXPECT_TRUE(sigaction(number, nullptr, &now) == 0 && now.sa_handler == SIG_DFL) << number;
+  }
+  sigaction(SIGINT, &interrupt, nullptr);
+  sigaction(SIGQUIT, &quit, nullptr);
+}
+
+// A Windows program, which cannot be started directly, is handed to the first
+// "wine" on the PATH that is an executable file in an absolute directory.
+TEST_F(CommandInterpreterTest, AWindowsEditorIsHandedToWine) {
+  WriteFile("editor.exe", "MZ, not a program of this system");
+  for (const char* wine : {"here/wine", "plain/wine", "bin/wine", "dir/wine/x"}) WriteFile(wine, "#!/bin/sh\n");
+  WriteFile("bin/wine", "#!/bin/sh\nprintf '%s|' \"$0\" \"$@\" > wine.args\n");
+  for (const char* wine : {"here/wine", "bin/wine"}) fs::permissions(wine, fs::perms::owner_all);
+  const std::string path = getenv("PATH");
+  setenv("PATH", "here", 1);
+  ExpectAll({{"\"editor.exe -master\"", "The system cannot execute the specified program."}});
+  setenv("PATH", ("here:" + dir_ + "/dir:" + dir_ + "/plain:" + dir_ + "/bin").c_str(), 1);
+  EXPECT_EQ(RunBuiltinCommand("\"editor.exe -master\""), 0);
+  setenv("PATH", path.c_str(), 1);
+  EXPECT_EQ(ReadFile("wine.args"), dir_ + "/bin/wine|./editor.exe|-master|");
 }
 
 }  // namespace

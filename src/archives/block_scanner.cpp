@@ -31,7 +31,6 @@ void AddOnce(std::string& set, char byte) {
 
 void ScanAndReplace(std::istream& in, std::ostream& out, const std::vector<SubstitutionRule>& rules,
                     bool countPasses, std::size_t blockSize, void (*afterBlock)()) {
-  blockSize = std::max<std::size_t>(blockSize, 1);
   // A pattern can start only where one of its first bytes is followed by one
   // of its second bytes.  `keep` bytes after a position are enough to decide
   // whether a pattern starts there; that many are carried over to the next
@@ -47,7 +46,7 @@ void ScanAndReplace(std::istream& in, std::ostream& out, const std::vector<Subst
   // before it, so that the copies into and out of the buffer run aligned.
   std::vector<char> storage(keep + kAlignment + blockSize);
   const std::size_t misalignment = reinterpret_cast<std::uintptr_t>(storage.data() + keep) % kAlignment;
-  char* const block = storage.data() + keep + (misalignment == 0 ? 0 : kAlignment - misalignment);
+  char* const block = storage.data() + keep + (kAlignment - misalignment) % kAlignment;
 
   // The byte-at-a-time scan reads each byte on its own once, except those of
   // a match after its first, and reads once more at the end of the input.

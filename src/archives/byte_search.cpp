@@ -52,17 +52,15 @@ unsigned PairMask(const char* at, const __m128i* firsts, const __m128i* seconds)
 std::size_t FindBytePair(const char* data, std::size_t size, std::string_view firsts, std::string_view seconds) {
   std::size_t i = 0;
 #if defined(VANDORIL_SSE2)
-  if (!firsts.empty() && firsts.size() <= 2 && !seconds.empty() && seconds.size() <= 3) {
-    // Sets padded to full size by repeating a member.
-    const __m128i first[2] = {_mm_set1_epi8(firsts[0]), _mm_set1_epi8(firsts[firsts.size() - 1])};
-    const __m128i second[3] = {_mm_set1_epi8(seconds[0]), _mm_set1_epi8(seconds[seconds.size() / 2]),
-                               _mm_set1_epi8(seconds[seconds.size() - 1])};
-    // 32 bytes per round; the second load of a chunk reaches one byte further.
-    for (; i + 33 <= size; i += 32) {
-      const unsigned low = PairMask(data + i, first, second);
-      const unsigned high = PairMask(data + i + 16, first, second);
-      if ((low | high) != 0) return i + static_cast<std::size_t>(LowestBit(low | (high << 16)));
-    }
+  // Sets padded to full size by repeating a member.
+  const __m128i first[] = {_mm_set1_epi8(firsts[0]), _mm_set1_epi8(firsts[firsts.size() - 1])};
+  const __m128i second[] = {_mm_set1_epi8(seconds[0]), _mm_set1_epi8(seconds[seconds.size() / 2]),
+                            _mm_set1_epi8(seconds[seconds.size() - 1])};
+  // 32 bytes per round; the second load of a chunk reaches one byte further.
+  for (; i + 33 <= size; i += 32) {
+    const unsigned low = PairMask(data + i, first, second);
+    const unsigned high = PairMask(data + i + 16, first, second);
+    if ((low | high) != 0) return i + static_cast<std::size_t>(LowestBit(low | (high << 16)));
   }
 #endif
   return FindBytePairSlowly(data, i, size, firsts, seconds);

@@ -4,16 +4,13 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
-#include <utility>
 
 #include "database/country_references.h"
 #include "database/database_rewrite.h"
 #include "database/line_stream.h"
 #include "database/section_state.h"
 #include "installer/run_shell.h"
-#include "installer/run_control.h"
 #include "installer/shared_state.h"
-#include "platform/files.h"
 
 const TransferPass kPass41To34 = {
     "database/bak/country41.sav", "database/country34.sav", "database/bak/country34.sav", "29", "22", ",29", ",22",
@@ -25,11 +22,6 @@ const TransferPass kPass34To41 = {
 };
 
 namespace {
-
-const char kLive34[] = "database/country34.sav";
-const char kLive41[] = "database/country41.sav";
-const char kBackup34[] = "database/bak/country34.sav";
-const char kBackup41[] = "database/bak/country41.sav";
 
 // The section that a line leaves the file in, coming from `state`.  Section
 // markers are whole lines, except the club markers, which are prefixes; the
@@ -95,14 +87,13 @@ void RewriteLine(char* line, std::size_t size, SectionState state, const Transfe
 }  // namespace
 
 void TransferCountryFile(const TransferPass& pass) {
-  if (OpenDatabaseRewrite(pass.fileRead, pass.fileWritten, pass.fileWrittenBackup)) {
-    SectionState state = NoSection;
-    StreamSharedLines('%', [&](char* line, std::size_t size, std::uint64_t) {
-      state = NextSection(line, size, state);
-      RewriteLine(line, size, state, pass);
-      return kEveryLine;
-    });
-  }
+  OpenDatabaseRewrite(pass.fileRead, pass.fileWritten, pass.fileWrittenBackup);
+  SectionState state = NoSection;
+  StreamSharedLines('%', [&](char* line, std::size_t size, std::uint64_t) {
+    state = NextSection(line, size, state);
+    RewriteLine(line, size, state, pass);
+    return kEveryLine;
+  });
   CloseStepFiles();
 }
 
@@ -113,8 +104,8 @@ void SwapCountryDatabases() {
   const int error41 = errno;
   // Exchanging only one of the two files would lose the other country's
   // database, so a database that stayed in place fails the run.
-  FailIfNotMoved(kLive34, kBackup34, error34);
-  FailIfNotMoved(kLive41, kBackup41, error41);
+  FailIfNotMoved(kPass41To34.fileWritten, kPass41To34.fileWrittenBackup, error34);
+  FailIfNotMoved(kPass34To41.fileWritten, kPass34To41.fileWrittenBackup, error41);
   PrintProgressDot();
   TransferCountryFile(kPass41To34);
   PrintProgressDot();

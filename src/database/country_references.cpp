@@ -44,12 +44,11 @@ bool FollowMarker(const char* line, std::size_t size, SectionState& state, std::
   return false;
 }
 
-// True at the record lines that can hold a country id: 103 and 105 of a club,
-// 7 and 8 of a player.
+// True at the record lines of a club or player record that can hold a
+// country id: 103 and 105 of a club, 7 and 8 of a player.
 bool IsCountryIdLine(SectionState state, std::uint64_t recordLine) {
   if (state == Club) return recordLine == 103 || recordLine == 105;
-  if (state == Player) return recordLine == 7 || recordLine == 8;
-  return false;
+  return recordLine == 7 || recordLine == 8;
 }
 
 // How many lines after record line `recordLine` come before the next one
@@ -94,7 +93,8 @@ void SwapCountryReferences() {
     const std::string backupName = baseName + (HasTmpBackup(number) ? "_tmp.sav" : ".sav");
     RunShell("move database\\" + baseName + ".sav database\\bak\\" + backupName);
     PrintProgressDot();
-    if (OpenDatabaseRewrite("database/bak/" + backupName, "database/" + baseName + ".sav")) SwapIdsInRecords();
+    OpenDatabaseRewrite("database/bak/" + backupName, "database/" + baseName + ".sav");
+    SwapIdsInRecords();
     CloseStepFiles();
   }
 }

@@ -33,11 +33,8 @@ inline int HighestBitIndex(std::uint64_t mask) {
 #endif
 }
 
-// The lowest and the highest set bit alone; 0 for 0.
+// The lowest set bit alone; 0 for 0.
 inline std::uint64_t LowestBit(std::uint64_t mask) { return mask & (~mask + 1); }
-inline std::uint64_t HighestBit(std::uint64_t mask) {
-  return mask == 0 ? 0 : std::uint64_t{1} << HighestBitIndex(mask);
-}
 
 // Number of set bits.
 inline int BitCount(std::uint64_t mask) {

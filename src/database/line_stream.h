@@ -62,9 +62,7 @@ void StreamSharedLines(char watched, Rewrite&& rewrite, std::size_t chunk = kLin
   bool atEnd = false;
   std::uint64_t toPass = 0;  // following lines that the rewrite has no use for
   std::uint64_t passed = 0;  // lines passed over since the last call
-  auto write = [](const char* from, const char* to) {
-    if (to > from) sharedOutput.write(from, to - from);
-  };
+  auto write = [](const char* from, const char* to) { sharedOutput.write(from, to - from); };
   // Calls the rewrite for a line of `length` bytes at `at` when it has a use
   // for the line, or passes the line over.
   auto visit = [&](char* at, std::size_t length) {
@@ -80,7 +78,7 @@ void StreamSharedLines(char watched, Rewrite&& rewrite, std::size_t chunk = kLin
     if (have == size) size *= 2;  // no line end in a whole chunk
     if (buffer.size() < 2 * kPage + size) buffer.resize(2 * kPage + size);
     const std::size_t misalignment = reinterpret_cast<std::uintptr_t>(buffer.data()) % kPage;
-    const std::size_t start = (misalignment == 0 ? 0 : kPage - misalignment) + (consumed - have) % kPage;
+    const std::size_t start = (kPage - misalignment) % kPage + (consumed - have) % kPage;
     std::memmove(&buffer[start], &buffer[held], have);
     held = start;
     char* fresh = &buffer[start + have];

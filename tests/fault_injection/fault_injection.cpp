@@ -20,21 +20,27 @@
 //                                for a rename or link) or "fd" and its fd
 //
 // N counts from 1.  Counted, once per call whether it succeeds or not: the
-// reads, writes, closes, syncs, truncations, locks and permission changes of a
-// descriptor above 2 (a pipe's too), and the opens, renames, links, unlinks, permission
-// changes and making and removing of folders of a path, except paths under
-// /dev, /proc and /sys.  Not counted: anything that only looks (stat, access,
-// directory listings), and what libc does through its internal entry points
-// (fopen's own open, fclose's own close, opendir).
+// calls of the table at the end, of a descriptor above 2 (a pipe's too) or of
+// a path not under /dev, /proc or /sys.  Not counted: anything that only looks
+// (stat, access, directory listings), and what libc does through its internal
+// entry points (fopen's own open, fclose's own close, opendir, the loading of
+// libraries).
+//
+// The program never touches anything outside its game folder: a counted
+// operation on a path that is absolute (outside /dev, /proc and /sys) or has a
+// ".." component, either path of a rename or link, is not carried out; the
+// process writes "vandoril_fault_injection: outside the game folder: PATH" to
+// standard error and ends at once with status 86.  This holds from the
+// library's load on: neither libc nor the sanitizers' runtime makes such a
+// call before main, nor anywhere else in the program's runs.
 //
 // Only the process that loads the library first is affected: the variables
 // are removed from its environment, so programs it starts run undisturbed, and
 // a forked child that has not yet started a program is never counted.  So the
 // variables and LD_PRELOAD belong in the environment of the program itself,
-// not of a shell or other wrapper that starts it: the wrapper would take them.
-// A program built with AddressSanitizer also needs
-// ASAN_OPTIONS=verify_asan_link_order=0, since this library comes before the
-// sanitizer's runtime.  The programs tested are single-threaded, so plain
+// not of a wrapper that starts it.  A program built with AddressSanitizer also
+// needs ASAN_OPTIONS=verify_asan_link_order=0, since this library comes before
+// the sanitizer's runtime.  The programs tested are single-threaded, so plain
 // variables do.
 #undef _FORTIFY_SOURCE  // the fortified inline wrappers would clash with these definitions
 
@@ -53,27 +59,35 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <type_traits>
 
 namespace {
 
 enum Mode { kPassThrough, kStop, kFail, kHold };
 
-// Fixed-size, zero-initialised state: no constructor has to run before the
-// first intercepted call, which may come before this library's constructor.
+// Zero-initialised state: no constructor has to run before the first
+// intercepted call, which may come before this library's constructor.  The
+// paths stay where exec put the environment; unsetenv only drops them from it.
 bool initialized;
 pid_t owner;
 Mode mode;
 unsigned long target;
 unsigned long counted;
-char holdPath[4096];
-char countPath[4096];
+const char* holdPath;
+const char* countPath;
 int traceFd = -1;
 
-[[noreturn]] void Die(const char* message, const char* detail) {
+// Writes "vandoril_fault_injection: ", `message`, `detail` and a line end to
+// standard error.
+void Say(const char* message, const char* detail) {
   const char* parts[] = {"vandoril_fault_injection: ", message, detail, "\n"};
   for (const char* part : parts) {
     if (write(STDERR_FILENO, part, strlen(part)) < 0) break;
   }
+}
+
+[[noreturn]] void Die(const char* message, const char* detail) {
+  Say(message, detail);
   abort();
 }
 
@@ -93,66 +107,46 @@ void* Resolve(const char* name) {
     return real;                                                                   \
   }())
 
-// Copies `text` into `buffer`; dies when it does not fit.
-void CopyPath(char (&buffer)[4096], const char* text, const char* variable) {
-  if (strlen(text) >= sizeof buffer) Die("path too long in ", variable);
-  strcpy(buffer, text);
-}
-
-// Reads the decimal N >= 1 that follows the mode's "xxxx:" in `fault`; `end`
-// is left after it.
-unsigned long ParseNumber(const char* fault, const char** end) {
-  const char* text = fault + 5;
-  char* after = nullptr;
-  errno = 0;
-  const unsigned long value = (*text >= '0' && *text <= '9') ? strtoul(text, &after, 10) : 0;
-  if (value == 0 || errno != 0) Die("bad number in VANDORIL_FAULT=", fault);
-  *end = after;
-  return value;
-}
-
+// Reads the mode and the decimal N >= 1 of "stop:N", "fail:N" or "hold:N:PATH".
 void ParseFault(const char* text) {
-  const char* end = nullptr;
-  if (strncmp(text, "stop:", 5) == 0) {
-    mode = kStop;
-    target = ParseNumber(text, &end);
-  } else if (strncmp(text, "fail:", 5) == 0) {
-    mode = kFail;
-    target = ParseNumber(text, &end);
-  } else if (strncmp(text, "hold:", 5) == 0) {
-    mode = kHold;
-    target = ParseNumber(text, &end);
-    if (*end != ':' || end[1] == '\0') Die("hold needs a path: VANDORIL_FAULT=", text);
-    CopyPath(holdPath, end + 1, "VANDORIL_FAULT");
-    return;
-  } else {
-    Die("unknown VANDORIL_FAULT=", text);
+  const char* const names[] = {"stop:", "fail:", "hold:"};
+  const Mode modes[] = {kStop, kFail, kHold};
+  for (int i = 0; i < 3; ++i) {
+    if (strncmp(text, names[i], 5) == 0) mode = modes[i];
   }
-  if (*end != '\0') Die("bad VANDORIL_FAULT=", text);
+  if (mode == kPassThrough) Die("unknown VANDORIL_FAULT=", text);
+  char* end = nullptr;
+  errno = 0;
+  target = (text[5] >= '0' && text[5] <= '9') ? strtoul(text + 5, &end, 10) : 0;
+  if (target == 0 || errno != 0) Die("bad number in VANDORIL_FAULT=", text);
+  if (mode == kHold ? *end != ':' || end[1] == '\0' : *end != '\0') Die("bad VANDORIL_FAULT=", text);
+  holdPath = end + 1;  // hold's PATH
+}
+
+// The value of the variable `name`, or null when it is unset or empty;
+// removes the variable from the environment.
+const char* Take(const char* name) {
+  const char* value = getenv(name);
+  unsetenv(name);
+  return value != nullptr && *value != '\0' ? value : nullptr;
 }
 
 void Initialize() {
   if (initialized) return;
   initialized = true;
   owner = getpid();
-  const char* fault = getenv("VANDORIL_FAULT");
-  if (fault != nullptr && *fault != '\0') ParseFault(fault);
-  const char* count = getenv("VANDORIL_FAULT_COUNT");
-  if (count != nullptr && *count != '\0') CopyPath(countPath, count, "VANDORIL_FAULT_COUNT");
-  const char* trace = getenv("VANDORIL_FAULT_TRACE");
-  if (trace != nullptr && *trace != '\0') {
+  if (const char* fault = Take("VANDORIL_FAULT")) ParseFault(fault);
+  countPath = Take("VANDORIL_FAULT_COUNT");
+  if (const char* trace = Take("VANDORIL_FAULT_TRACE")) {
     traceFd = REAL(open)(trace, O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
     if (traceFd < 0) Die("cannot open VANDORIL_FAULT_TRACE=", trace);
   }
-  unsetenv("VANDORIL_FAULT");
-  unsetenv("VANDORIL_FAULT_COUNT");
-  unsetenv("VANDORIL_FAULT_TRACE");
 }
 
 __attribute__((constructor)) void OnLoad() { Initialize(); }
 
 __attribute__((destructor)) void OnUnload() {
-  if (countPath[0] == '\0' || getpid() != owner) return;
+  if (countPath == nullptr || getpid() != owner) return;
   char text[32];
   const int length = snprintf(text, sizeof text, "%lu\n", counted);
   const int fd = REAL(open)(countPath, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
@@ -171,6 +165,17 @@ bool IsSystemPath(const char* path) {
   return false;
 }
 
+// True for a path that may name something outside the current directory.
+bool LeavesTheFolder(const char* path) {
+  if (path == nullptr) return false;
+  if (path[0] == '/' && !IsSystemPath(path)) return true;
+  for (const char* part = path;; ++part) {
+    if (strncmp(part, "..", 2) == 0 && (part[2] == '\0' || part[2] == '/')) return true;
+    part = strchr(part, '/');
+    if (part == nullptr) return false;
+  }
+}
+
 void Trace(unsigned long number, const char* function, const char* path, const char* to, int fd) {
   char line[8400];
   const int length = path == nullptr ? snprintf(line, sizeof line, "%lu %s fd %d\n", number, function, fd)
@@ -180,7 +185,7 @@ void Trace(unsigned long number, const char* function, const char* path, const c
 }
 
 void WaitForHoldFile() {
-  char held[4096 + 8];
+  char held[4200];
   snprintf(held, sizeof held, "%s.held", holdPath);
   const int fd = REAL(open)(held, O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
   if (fd >= 0) REAL(close)(fd);
@@ -193,28 +198,29 @@ void WaitForHoldFile() {
   }
 }
 
-// How a failing operation fails.
-enum Failure {
-  kSkip,     // not carried out
-  kRelease,  // carried out (it releases a descriptor), then reported as failed
-};
-
-// Counts one operation when `counts` and applies the fault to it.  `call`
-// carries the operation out; `failed` is what the function returns on failure.
-// `path`, `to` and `fd` are only traced.
+// One call of an intercepted function `function`, about `path` (and `to`) or
+// else the descriptor `fd`: counted, traced, checked and faulted as the
+// environment says.  `call` carries it out; one that `releases` a descriptor
+// is carried out even when it is to fail.
 template <typename Result, typename Call>
-Result Operation(bool counts, const char* function, const char* path, const char* to, int fd, Result failed,
-                 Failure failure, Call call) {
+Result Operation(const char* function, const char* path, const char* to, int fd, bool releases, Call call) {
   Initialize();
+  const bool counts = path != nullptr ? !IsSystemPath(path) : fd > 2;
   if (!counts || getpid() != owner) return call();
   const unsigned long number = ++counted;
   if (traceFd >= 0) Trace(number, function, path, to, fd);
+  for (const char* checked : {path, to}) {
+    if (!LeavesTheFolder(checked)) continue;
+    Say("outside the game folder: ", checked);
+    _exit(86);
+  }
   if (number == target) {
     if (mode == kHold) WaitForHoldFile();
     if (mode == kFail) {
-      if (failure == kRelease) call();
+      if (releases) call();
       errno = EIO;
-      return failed;
+      if constexpr (std::is_pointer<Result>::value) return nullptr;
+      else return -1;
     }
   }
   const Result result = call();
@@ -222,207 +228,79 @@ Result Operation(bool counts, const char* function, const char* path, const char
   return result;
 }
 
-template <typename Result, typename Call>
-Result PathOperation(const char* function, const char* path, Result failed, Call call, const char* to = nullptr) {
-  return Operation(path != nullptr && !IsSystemPath(path), function, path, to, -1, failed, kSkip, call);
-}
-
-template <typename Result, typename Call>
-Result FdOperation(const char* function, int fd, Result failed, Call call, Failure failure = kSkip) {
-  return Operation(fd > 2, function, nullptr, nullptr, fd, failed, failure, call);
-}
-
-// The mode argument of an open: present only when the file may be created.
-#define OPEN_MODE(flags)                                                \
-  mode_t mode = 0;                                                      \
-  if (((flags) & O_CREAT) != 0 || ((flags) & O_TMPFILE) == O_TMPFILE) { \
-    va_list arguments;                                                  \
-    va_start(arguments, flags);                                         \
-    mode = va_arg(arguments, mode_t);                                   \
-    va_end(arguments);                                                  \
-  }
-
 }  // namespace
 
+// What a call is about, and how it fails.
+#define PATH(path) path, nullptr, -1, false
+#define PATHS(from, to) from, to, -1, false
+#define FD(fd) nullptr, nullptr, fd, false
+#define RELEASE(fd) nullptr, nullptr, fd, true
+
+// One intercepted function: its return type, name, parameters, the arguments
+// it passes on, its exception specification (as libc declares it) and what it
+// is about.
+#define INTERCEPT(Result, name, parameters, arguments, throws, about) \
+  Result name parameters throws { return Operation<Result>(#name, about, [&] { return REAL(name) arguments; }); }
+
+// An open, whose mode argument is there only when the file may be created.
+#define INTERCEPT_OPEN(name, parameters, arguments)                       \
+  int name parameters {                                                   \
+    mode_t mode = 0;                                                      \
+    if ((flags & O_CREAT) != 0 || (flags & O_TMPFILE) == O_TMPFILE) {     \
+      va_list rest;                                                       \
+      va_start(rest, flags);                                              \
+      mode = va_arg(rest, mode_t);                                        \
+      va_end(rest);                                                       \
+    }                                                                     \
+    return Operation<int>(#name, PATH(path), [&] { return REAL(name) arguments; }); \
+  }
+
 extern "C" {
+INTERCEPT_OPEN(open, (const char* path, int flags, ...), (path, flags, mode))
+INTERCEPT_OPEN(open64, (const char* path, int flags, ...), (path, flags, mode))
+INTERCEPT_OPEN(openat, (int dir, const char* path, int flags, ...), (dir, path, flags, mode))
+INTERCEPT_OPEN(openat64, (int dir, const char* path, int flags, ...), (dir, path, flags, mode))
+INTERCEPT(int, creat, (const char* path, mode_t mode), (path, mode), , PATH(path))
+INTERCEPT(int, creat64, (const char* path, mode_t mode), (path, mode), , PATH(path))
+INTERCEPT(FILE*, fopen, (const char* path, const char* how), (path, how), , PATH(path))
+INTERCEPT(FILE*, fopen64, (const char* path, const char* how), (path, how), , PATH(path))
+INTERCEPT(FILE*, freopen, (const char* path, const char* how, FILE* s), (path, how, s), , PATH(path))
+INTERCEPT(FILE*, freopen64, (const char* path, const char* how, FILE* s), (path, how, s), , PATH(path))
 
-// Opening.
+INTERCEPT(ssize_t, read, (int fd, void* b, size_t n), (fd, b, n), , FD(fd))
+INTERCEPT(ssize_t, pread, (int fd, void* b, size_t n, off_t at), (fd, b, n, at), , FD(fd))
+INTERCEPT(ssize_t, pread64, (int fd, void* b, size_t n, off64_t at), (fd, b, n, at), , FD(fd))
+INTERCEPT(ssize_t, readv, (int fd, const struct iovec* parts, int count), (fd, parts, count), , FD(fd))
+INTERCEPT(ssize_t, write, (int fd, const void* b, size_t n), (fd, b, n), , FD(fd))
+INTERCEPT(ssize_t, pwrite, (int fd, const void* b, size_t n, off_t at), (fd, b, n, at), , FD(fd))
+INTERCEPT(ssize_t, pwrite64, (int fd, const void* b, size_t n, off64_t at), (fd, b, n, at), , FD(fd))
+INTERCEPT(ssize_t, writev, (int fd, const struct iovec* parts, int count), (fd, parts, count), , FD(fd))
 
-int open(const char* path, int flags, ...) {
-  OPEN_MODE(flags);
-  return PathOperation("open", path, -1, [&] { return REAL(open)(path, flags, mode); });
-}
+INTERCEPT(int, close, (int fd), (fd), , RELEASE(fd))
+INTERCEPT(int, fclose, (FILE* stream), (stream), , RELEASE(fileno(stream)))
+INTERCEPT(int, fsync, (int fd), (fd), , FD(fd))
+INTERCEPT(int, fdatasync, (int fd), (fd), , FD(fd))
+INTERCEPT(int, syncfs, (int fd), (fd), __THROW, FD(fd))
+INTERCEPT(int, sync_file_range, (int fd, off64_t at, off64_t n, unsigned int flags), (fd, at, n, flags), , FD(fd))
+INTERCEPT(int, ftruncate, (int fd, off_t length), (fd, length), __THROW, FD(fd))
+INTERCEPT(int, ftruncate64, (int fd, off64_t length), (fd, length), __THROW, FD(fd))
+INTERCEPT(int, fchmod, (int fd, mode_t mode), (fd, mode), __THROW, FD(fd))
+INTERCEPT(int, flock, (int fd, int operation), (fd, operation), __THROW, FD(fd))
 
-int open64(const char* path, int flags, ...) {
-  OPEN_MODE(flags);
-  return PathOperation("open64", path, -1, [&] { return REAL(open64)(path, flags, mode); });
-}
-
-int openat(int dirfd, const char* path, int flags, ...) {
-  OPEN_MODE(flags);
-  return PathOperation("openat", path, -1, [&] { return REAL(openat)(dirfd, path, flags, mode); });
-}
-
-int openat64(int dirfd, const char* path, int flags, ...) {
-  OPEN_MODE(flags);
-  return PathOperation("openat64", path, -1, [&] { return REAL(openat64)(dirfd, path, flags, mode); });
-}
-
-int creat(const char* path, mode_t mode) {
-  return PathOperation("creat", path, -1, [&] { return REAL(creat)(path, mode); });
-}
-
-int creat64(const char* path, mode_t mode) {
-  return PathOperation("creat64", path, -1, [&] { return REAL(creat64)(path, mode); });
-}
-
-FILE* fopen(const char* path, const char* how) {
-  return PathOperation("fopen", path, static_cast<FILE*>(nullptr), [&] { return REAL(fopen)(path, how); });
-}
-
-FILE* fopen64(const char* path, const char* how) {
-  return PathOperation("fopen64", path, static_cast<FILE*>(nullptr), [&] { return REAL(fopen64)(path, how); });
-}
-
-FILE* freopen(const char* path, const char* how, FILE* stream) {
-  return PathOperation("freopen", path, static_cast<FILE*>(nullptr),
-                       [&] { return REAL(freopen)(path, how, stream); });
-}
-
-FILE* freopen64(const char* path, const char* how, FILE* stream) {
-  return PathOperation("freopen64", path, static_cast<FILE*>(nullptr),
-                       [&] { return REAL(freopen64)(path, how, stream); });
-}
-
-// Reading and writing.
-
-ssize_t read(int fd, void* buffer, size_t size) {
-  return FdOperation("read", fd, ssize_t{-1}, [&] { return REAL(read)(fd, buffer, size); });
-}
-
-ssize_t pread(int fd, void* buffer, size_t size, off_t offset) {
-  return FdOperation("pread", fd, ssize_t{-1}, [&] { return REAL(pread)(fd, buffer, size, offset); });
-}
-
-ssize_t pread64(int fd, void* buffer, size_t size, off64_t offset) {
-  return FdOperation("pread64", fd, ssize_t{-1}, [&] { return REAL(pread64)(fd, buffer, size, offset); });
-}
-
-ssize_t readv(int fd, const struct iovec* parts, int count) {
-  return FdOperation("readv", fd, ssize_t{-1}, [&] { return REAL(readv)(fd, parts, count); });
-}
-
-ssize_t write(int fd, const void* buffer, size_t size) {
-  return FdOperation("write", fd, ssize_t{-1}, [&] { return REAL(write)(fd, buffer, size); });
-}
-
-ssize_t pwrite(int fd, const void* buffer, size_t size, off_t offset) {
-  return FdOperation("pwrite", fd, ssize_t{-1}, [&] { return REAL(pwrite)(fd, buffer, size, offset); });
-}
-
-ssize_t pwrite64(int fd, const void* buffer, size_t size, off64_t offset) {
-  return FdOperation("pwrite64", fd, ssize_t{-1}, [&] { return REAL(pwrite64)(fd, buffer, size, offset); });
-}
-
-ssize_t writev(int fd, const struct iovec* parts, int count) {
-  return FdOperation("writev", fd, ssize_t{-1}, [&] { return REAL(writev)(fd, parts, count); });
-}
-
-// Closing, syncing and changing open files.
-
-int close(int fd) {
-  return FdOperation("close", fd, -1, [&] { return REAL(close)(fd); }, kRelease);
-}
-
-int fclose(FILE* stream) {
-  return FdOperation("fclose", fileno(stream), EOF, [&] { return REAL(fclose)(stream); }, kRelease);
-}
-
-int fsync(int fd) {
-  return FdOperation("fsync", fd, -1, [&] { return REAL(fsync)(fd); });
-}
-
-int fdatasync(int fd) {
-  return FdOperation("fdatasync", fd, -1, [&] { return REAL(fdatasync)(fd); });
-}
-
-int syncfs(int fd) __THROW {
-  return FdOperation("syncfs", fd, -1, [&] { return REAL(syncfs)(fd); });
-}
-
-int sync_file_range(int fd, off64_t offset, off64_t size, unsigned int flags) {
-  return FdOperation("sync_file_range", fd, -1, [&] { return REAL(sync_file_range)(fd, offset, size, flags); });
-}
-
-int ftruncate(int fd, off_t length) __THROW {
-  return FdOperation("ftruncate", fd, -1, [&] { return REAL(ftruncate)(fd, length); });
-}
-
-int ftruncate64(int fd, off64_t length) __THROW {
-  return FdOperation("ftruncate64", fd, -1, [&] { return REAL(ftruncate64)(fd, length); });
-}
-
-int fchmod(int fd, mode_t mode) __THROW {
-  return FdOperation("fchmod", fd, -1, [&] { return REAL(fchmod)(fd, mode); });
-}
-
-int flock(int fd, int operation) __THROW {
-  return FdOperation("flock", fd, -1, [&] { return REAL(flock)(fd, operation); });
-}
-
-// Changing names and folders.
-
-int rename(const char* from, const char* to) __THROW {
-  return PathOperation("rename", from, -1, [&] { return REAL(rename)(from, to); }, to);
-}
-
-int renameat(int fromDir, const char* from, int toDir, const char* to) __THROW {
-  return PathOperation("renameat", from, -1, [&] { return REAL(renameat)(fromDir, from, toDir, to); }, to);
-}
-
-int renameat2(int fromDir, const char* from, int toDir, const char* to, unsigned int flags) __THROW {
-  return PathOperation(
-      "renameat2", from, -1, [&] { return REAL(renameat2)(fromDir, from, toDir, to, flags); }, to);
-}
-
-int link(const char* from, const char* to) __THROW {
-  return PathOperation("link", from, -1, [&] { return REAL(link)(from, to); }, to);
-}
-
-int linkat(int fromDir, const char* from, int toDir, const char* to, int flags) __THROW {
-  return PathOperation("linkat", from, -1, [&] { return REAL(linkat)(fromDir, from, toDir, to, flags); }, to);
-}
-
-int unlink(const char* path) __THROW {
-  return PathOperation("unlink", path, -1, [&] { return REAL(unlink)(path); });
-}
-
-int unlinkat(int dir, const char* path, int flags) __THROW {
-  return PathOperation("unlinkat", path, -1, [&] { return REAL(unlinkat)(dir, path, flags); });
-}
-
-int remove(const char* path) __THROW {
-  return PathOperation("remove", path, -1, [&] { return REAL(remove)(path); });
-}
-
-int mkdir(const char* path, mode_t mode) __THROW {
-  return PathOperation("mkdir", path, -1, [&] { return REAL(mkdir)(path, mode); });
-}
-
-int mkdirat(int dir, const char* path, mode_t mode) __THROW {
-  return PathOperation("mkdirat", path, -1, [&] { return REAL(mkdirat)(dir, path, mode); });
-}
-
-int rmdir(const char* path) __THROW {
-  return PathOperation("rmdir", path, -1, [&] { return REAL(rmdir)(path); });
-}
-
-int chmod(const char* path, mode_t mode) __THROW {
-  return PathOperation("chmod", path, -1, [&] { return REAL(chmod)(path, mode); });
-}
-
-int fchmodat(int dir, const char* path, mode_t mode, int flags) __THROW {
-  return PathOperation("fchmodat", path, -1, [&] { return REAL(fchmodat)(dir, path, mode, flags); });
-}
-
+INTERCEPT(int, rename, (const char* from, const char* to), (from, to), __THROW, PATHS(from, to))
+INTERCEPT(int, renameat, (int d1, const char* from, int d2, const char* to), (d1, from, d2, to), __THROW,
+          PATHS(from, to))
+INTERCEPT(int, renameat2, (int d1, const char* from, int d2, const char* to, unsigned int flags),
+          (d1, from, d2, to, flags), __THROW, PATHS(from, to))
+INTERCEPT(int, link, (const char* from, const char* to), (from, to), __THROW, PATHS(from, to))
+INTERCEPT(int, linkat, (int d1, const char* from, int d2, const char* to, int flags), (d1, from, d2, to, flags),
+          __THROW, PATHS(from, to))
+INTERCEPT(int, unlink, (const char* path), (path), __THROW, PATH(path))
+INTERCEPT(int, unlinkat, (int dir, const char* path, int flags), (dir, path, flags), __THROW, PATH(path))
+INTERCEPT(int, remove, (const char* path), (path), __THROW, PATH(path))
+INTERCEPT(int, mkdir, (const char* path, mode_t mode), (path, mode), __THROW, PATH(path))
+INTERCEPT(int, mkdirat, (int dir, const char* path, mode_t mode), (dir, path, mode), __THROW, PATH(path))
+INTERCEPT(int, rmdir, (const char* path), (path), __THROW, PATH(path))
+INTERCEPT(int, chmod, (const char* path, mode_t mode), (path, mode), __THROW, PATH(path))
+INTERCEPT(int, fchmodat, (int dir, const char* path, mode_t mode, int f), (dir, path, mode, f), __THROW, PATH(path))
 }  // extern "C"

@@ -1,0 +1,237 @@
+// The text steps in a temporary game folder: the line streaming of the
+// databases against the plain line reader, the country databases, the country
+// list and the results script, with their dots and backups.
+#include <filesystem>
+#include <map>
+#include <random>
+#include <sstream>
+
+#include "database/country_databases.h"
+#include "database/country_list.h"
+#include "database/line_stream.h"
+#include "database/results_script.h"
+#include "platform/text_lines.h"
+#include "test_support.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+using Lines = std::vector<std::string>;
+
+// The bytes of the lines of each part in turn, each line followed by CR LF.
+std::string Crlf(std::initializer_list<Lines> parts) {
+  std::string bytes;
+  for (const Lines& part : parts)
+    for (const std::string& line : part) bytes += line + "\r\n";
+  return bytes;
+}
+
+// Runs `step`; returns what it wrote to standard output and error.
+std::pair<std::string, std::string> RunCaptured(void (*step)()) {
+  testing::internal::CaptureStdout();
+  testing::internal::CaptureStderr();
+  step();
+  const std::string out = testing::internal::GetCapturedStdout();
+  return {out, testing::internal::GetCapturedStderr()};
+}
+
+using DatabaseTest = GameFolderTest;
+
+// The chunked streaming gives the bytes of the plain line reader and writer,
+// and calls the rewrite for exactly the lines it asks for (with the count of
+// lines passed over), wherever the chunks and 64-byte blocks end.
+TEST_F(DatabaseTest, LineStreamMatchesTheTextLineReaderForEveryChunkSize) {
+  const std::uint64_t kAnswers[] = {kEveryLine, kEveryLine, kEveryLine, kEveryLine, kNoLine, kNoLine, 1, 4, 7, 10};
+  auto pick = [random = std::mt19937(7)](int below) mutable { return static_cast<int>(random() % below); };
+  for (int round = 0; round < 200; ++round) {
+    std::string input;  // short lines, mostly ended by CR LF as in the databases
+    for (int lines = pick(121); lines > 0; --lines) {
+      for (int length = pick(10); length > 0; --length) input += "aaaa%\r"[pick(6)];
+      const int end = pick(100);
+      input += end < 90 ? "\r\n" : end < 98 ? "\n" : "";
+    }
+    if (round % 4 == 0) input += "\x1A";  // dropped as the last byte
+    std::vector<std::uint64_t> answers(400);  // what the rewrite returns, call after call
+    for (std::uint64_t& answer : answers) answer = kAnswers[pick(10)];
+    WriteFile("in", input);
+
+    // Expected: the plain reader and writer, with 'a' made 'A' in the lines called for.
+    std::vector<std::pair<std::string, std::uint64_t>> expectedCalls, calls;
+    std::istringstream in(input);
+    std::ostringstream expected;
+    std::uint64_t toPass = 0, passed = 0;
+    for (std::string line; ReadTextLine(in, line); WriteTextLine(expected, line)) {
+      if (toPass != 0 && (line.empty() || line[0] != '%')) {
+        --toPass, ++passed;
+        continue;
+      }
+      expectedCalls.emplace_back(line, passed);
+      toPass = answers[expectedCalls.size() - 1];
+      passed = 0;
+      for (char& c : line) c = c == 'a' ? 'A' : c;
+    }
+    for (std::size_t chunk : {1, 7, 64, 65, 100, 4096}) {
+      SCOPED_TRACE("chunk " + std::to_string(chunk) + ", input " + testing::PrintToString(input));
+      calls.clear();
+      ASSERT_TRUE(OpenStepFiles("in", "out"));
+      StreamSharedLines('%', [&](char* at, std::size_t size, std::uint64_t passedOver) {
+        calls.emplace_back(std::string(at, size), passedOver);
+        for (std::size_t i = 0; i < size; ++i) at[i] = at[i] == 'a' ? 'A' : at[i];
+        return answers[calls.size() - 1];
+      }, chunk);
+      CloseStepFiles();
+      ASSERT_EQ(calls, expectedCalls);
+      ASSERT_EQ(ReadFile("out"), expected.str());
+    }
+  }
+}
+
+// A Ctrl-Z with more bytes after it, wherever the chunks end, fails the run
+// with its offset instead of cutting the file short; so it does in the script.
+using DatabaseDeathTest = GameFolderTest;
+TEST_F(DatabaseDeathTest, ACtrlZBeforeTheEndFailsTheRun) {
+  WriteFile("in", std::string(130, 'a') + "\r\n\x1A\r\n");
+  for (std::size_t chunk : {1, 64, 132, 133, 4096}) {
+    EXPECT_EXIT((OpenStepFiles("in", "out"), StreamSharedLines('%', [](char*, std::size_t, std::uint64_t) {
+                   return kEveryLine;
+                 }, chunk)),
+                testing::ExitedWithCode(1), "\"in\" holds the byte Ctrl-Z \\(0x1A\\) at offset 132 with more bytes");
+  }
+  WriteFile("script/Results.txt", "34 ; San_Marino\r\n\x1A" "41 ; Netherlands\t1\r\n");
+  EXPECT_EXIT(PatchResultsScript(), testing::ExitedWithCode(1),
+              "\"script/Results.txt\" holds the byte Ctrl-Z \\(0x1A\\) at offset 17 with more bytes");
+}
+
+// Each row: the lines before, then a line and what the pass 41 to 34 makes of it.
+TEST_F(DatabaseTest, IdsAndCodesChangeOnlyWhereTheirSectionAndPrefixSay) {
+  const Lines teams = {"%INDEX%COMPETITION", "%INDEX%TEAMS"}, competition = {"%INDEX%COMPETITION"};
+  const std::string pool = "GET_POOL, {41, POOL, 0}", newPool = "GET_POOL, {34, POOL, 0}";
+  const struct { Lines before; std::string line, after; } cases[] = {
+      {teams, "29,3,29,7", "22,3,22,7"}, {teams, "29,290", "22,220"}, {teams, "3,29", "3,29"},
+      {{"%INDEX%COMPETITIONPART"}, "29,5,29", "22,5,29"}, {{}, "29,5,29", "29,5,29"},
+      {competition, "{ 41, 2", "{ 34, 2"}, {competition, "{41, 2", "{41, 2"}, {teams, "{ 41, 2", "{ 41, 2"},
+      {{"%INDEX%COMPETITION", "%INDEX%TEAMS", "%INDEXEND%TEAMS"}, "{ 41, 2", "{ 34, 2"}, {{}, "{ 41, 2", "{ 41, 2"},
+      {{"%INDEX%COMPETITION", "%INDEXEND%COMPETITION"}, "{ 41, 2", "{ 41, 2"}, {{}, " " + pool, " " + pool},
+      {{}, pool, newPool}, {teams, pool, newPool}, {{"%INDEX%CLUB"}, pool + " x", newPool + " x"},
+      {{"%INDEX%TEAMS"}, "29,1", "29,1"},  // a teams marker outside a competition opens nothing
+      {{"%INDEX%COMPETITION "}, "{ 41, 2", "{ 41, 2"},  // competition markers are whole lines
+      {{"%INDEX%COMPETITION", "%INDEX%CLUB 17"}, "{ 41, 2", "{ 41, 2"},  // club markers are prefixes
+  };
+  for (const auto& c : cases) {
+    WriteFile(kPass41To34.fileRead, Crlf({c.before, {c.line}}));
+    fs::remove(kPass41To34.fileWritten);
+    TransferCountryFile(kPass41To34);
+    EXPECT_EQ(ReadFile(kPass41To34.fileWritten), Crlf({c.before, {c.after}}));
+  }
+}
+
+// A database named `name`: a competition of country `id`, a teams line beginning with `code`.
+std::string Database(const std::string& name, const std::string& id, const std::string& code) {
+  return Crlf({{name, "%INDEX%COMPETITION", "{ " + id + ", 1", "%INDEX%TEAMS", code + ",3," + code + "," + code,
+                "%INDEXEND%TEAMS", "%INDEXEND%COMPETITION", "GET_POOL, {" + id + ", POOL, 0}"}});
+}
+const std::string kCountry34 = Database("San Marino", "34", "22"), kCountry41 = Database("Niederlande", "41", "29");
+const std::string k41As34 = Database("Niederlande", "34", "22"), k34As41 = Database("San Marino", "41", "29");
+
+// Records: "34" and "41" trade places at lines 103 and 105 of a club and 7 and
+// 8 of a player, counted from the marker, and nowhere else.  `at` lists the
+// lines other than "x", "a>b" for one that is "a" before and "b" after.
+const struct {
+  const char* marker;
+  int length;
+  std::map<int, std::string> at;
+} kRecords[] = {
+    {"%INDEX%CLUB", 106, {{102, "34"}, {103, "34>41"}, {104, "34"}, {105, "41>34"}, {106, "41"}}},
+    {"%INDEX%PLAYER", 9, {{6, "34"}, {7, "34>41"}, {8, "41>34"}, {9, "41"}}},
+    {"%INDEX%PLAYER", 8, {{7, "34 "}, {8, "034"}}},              // whole lines only
+    {"%INDEX%CLUB 12", 105, {{103, "41\t"}, {105, "34>41"}}},    // markers are prefixes
+    {"%INDEX%PLAYERS", 3, {}},                                   // lines after an end marker are
+    {"%INDEXEND%PLAYER", 8, {{3, "34"}, {4, "41"}, {7, "34"}, {8, "41"}}},  // neither counted nor changed
+    {"%INDEX%CLUB", 100, {}}, {"%INDEXEND%CLUB x", 8, {{2, "34"}, {4, "41"}}},
+    {"%INDEX%CLUB", 49, {{1, ""}, {20, "%INDEX%COMPETITION"}}},  // any other line counts
+    {"%INDEX%PLAYER", 60, {{7, "34>41"}, {53, "34"}, {55, "41"}}},  // a player within a club starts anew
+};
+
+std::string Records(bool after) {
+  Lines lines;
+  for (const auto& record : kRecords) {
+    lines.push_back(record.marker);
+    for (int n = 1; n <= record.length; ++n) {
+      const std::string text = record.at.count(n) ? record.at.at(n) : "x";
+      const std::size_t arrow = text.find('>');
+      lines.push_back(arrow == std::string::npos ? text : after ? text.substr(arrow + 1) : text.substr(0, arrow));
+    }
+  }
+  return Crlf({lines});
+}
+
+TEST_F(DatabaseTest, TheDatabasesOf34And41ExchangeAndEveryDatabaseSwapsItsIds) {
+  WriteFile("database/country34.sav", kCountry34);
+  WriteFile("database/country41.sav", kCountry41);
+  WriteFile("database/country7.sav", Records(false));
+  fs::create_directories("database/bak");
+  EXPECT_EQ(RunCaptured(SwapCountryDatabases).first, std::string(208, '.'));
+  EXPECT_EQ(ReadFile("database/country34.sav") + ReadFile("database/country41.sav"), k41As34 + k34As41);
+  EXPECT_EQ(ReadFile("database/country7.sav"), Records(true));
+  EXPECT_TRUE(Exists("database/country6.sav")) << "a missing database ends up as an empty file";
+}
+
+const Lines kSan = {"San Marino", "SMR", "34", "1", "Serravalle", "end"};
+const Lines kNed = {"Niederlande", "NED", "41", "9", "Amsterdam", "end"};
+
+// Each row: the list before and after, and why it was written back unchanged
+// (exchanging a missing or repeated record would drop a country).  A record
+// is the line that begins with the name and the five lines after it.
+TEST_F(DatabaseTest, TheTwoRecordsOfTheCountryListExchangePlacesAndEveryOtherLineStays) {
+  const Lines sanWithNames = {"San Marino (SMR)", "Niederlande", "3", "San Marino", "5", "6"};
+  const Lines notRecords = {" San Marino", "san marino", "Niederland"};
+  const struct { std::string before, after, problem = ""; } cases[] = {
+      {Crlf({{"H", "1"}, kSan, {"Malta", ""}, kNed, {"x"}}), Crlf({{"H", "1"}, kNed, {"Malta", ""}, kSan, {"x"}})},
+      {Crlf({kNed, kSan}), Crlf({kSan, kNed})},
+      {Crlf({notRecords, sanWithNames, kNed}), Crlf({notRecords, kNed, sanWithNames})},
+      // The end of the file inside a record gives empty lines.
+      {Crlf({{"a"}, kSan, {"b", "Niederlande", "N"}}), Crlf({{"a", "Niederlande", "N", "", "", "", "", "b"}, kSan})},
+      {Crlf({{"Albanien"}}), Crlf({{"Albanien"}}), "no San Marino record and no Netherlands record"},
+      {Crlf({kSan}), Crlf({kSan}), "no Netherlands record"},
+      {Crlf({kSan, kNed, kSan}), Crlf({kSan, kNed, kSan}), "2 San Marino records"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.before);
+    fs::remove_all("database");
+    WriteFile("database/countries.sav", c.before);
+    const auto [out, err] = RunCaptured(PatchCountryList);
+    EXPECT_EQ(ReadFile("database/countries.sav"), c.after);
+    EXPECT_EQ(ReadFile("database/bak/countries.sav"), c.before) << "the previous list is the backup";
+    EXPECT_EQ(out, c.problem.empty() ? "..." : ".");
+    EXPECT_EQ(err, c.problem.empty() ? "" : "vandoril-patch: \"database/countries.sav\" has " + c.problem +
+                                                " where exactly one of each is needed; the country list was left "
+                                                "as it was.\n");
+  }
+}
+
+// A line that begins with one of the four prefixes is replaced as a whole,
+// whatever follows the prefix; near misses stay.  The backup keeps the script.
+TEST_F(DatabaseTest, TheResultsScriptReplacesMatchingLinesWhole) {
+  const char* const kScript = "; results\r\n34 ; San_Marino\r\n\r\n41 ; Netherlands\t1\r\n41 ; 34 ; 2 : 1\r\n";
+  const char* const kPatched = "; results\r\n41 ; San_Marino\r\n\r\n34 ; Netherlands\t1\r\n41 ; 34 ; 2 : 1\r\n";
+  const char* const kNearMisses = " 34 ; San_Marino\r\n34 ; san_marino\r\n34 ; San Marino\r\n34 ; San_Marin\r\n"
+                                  "34 ;San_Marino\r\n41 ; Netherland\r\n\t41 ; Netherlands\t1\r\n";
+  const struct { const char* in; const char* out; const char* dots; } cases[] = {
+      {kScript, kPatched, "..."}, {kPatched, kScript, "..."}, {kNearMisses, kNearMisses, "."},
+      {"34 ; Netherlands\r\n34 ; Netherlands\t0\r\n41 ; San_Marino\t7\r\n41 ; Netherlands and more\r\n"
+       "34 ; San_Marino, twice\r\n",
+       "41 ; Netherlands\t1\r\n41 ; Netherlands\t1\r\n34 ; San_Marino\r\n34 ; Netherlands\t1\r\n41 ; San_Marino\r\n",
+       "......"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.in);
+    fs::remove("script/Results.bak");
+    WriteFile("script/Results.txt", c.in);
+    EXPECT_EQ(RunCaptured(PatchResultsScript).first, c.dots);
+    EXPECT_EQ(ReadFile("script/Results.txt"), c.out);
+    EXPECT_EQ(ReadFile("script/Results.bak"), c.in);
+  }
+}
+
+}  // namespace
