@@ -20,6 +20,7 @@
 #include "installer/run_control.h"
 #include "installer/run_journal.h"
 #include "installer/run_shell.h"
+#include "installer/shared_state.h"
 #include "platform/files.h"
 #include "platform/folder_lock.h"
 #include "platform/process_setup.h"
@@ -44,7 +45,7 @@ const char kAttention[] =
 const char kWaiting[] = "This will take some time. Please wait until the window closes...";
 
 const char kAnotherRun[] =
-    "vandoril-patch: another run of the patch is working in this folder. Wait until it has finished (its window "
+    "another run of the patch is working in this folder. Wait until it has finished (its window "
     "closes), then run the patch again if you need to. Nothing was changed.";
 
 // Ends a run: waits for a key press and returns `exitStatus`.
@@ -53,31 +54,34 @@ int Pause(int exitStatus = 0) {
   return exitStatus;
 }
 
+// Says on standard error why the run is refused, waits for a key and
+// returns 1.
+int RefuseWithStatusOne(const std::string& message) {
+  PrintWarning(message);
+  return Pause(1);
+}
+
 // Backups found without a journal were not made by a run of this program
 // that could still be undone: they are never read, moved over or deleted.
 int RefuseBackupsInTheWay(const std::vector<std::string>& backups) {
   std::string names;
   for (const std::string& backup : backups) names += (names.empty() ? "\"" : ", \"") + backup + "\"";
-  std::cout.flush();
-  std::cerr << "vandoril-patch: backups that no run of this patch is working with are in the game folder: " << names
-            << ". Nothing was changed. They may be left over from an older patch or copied there by hand, and may "
-               "hold the only copy of a game file (\"art_01.bak\" of \"art_01.big\", \"script/Results.bak\" of "
-               "\"script/Results.txt\", \"database\\bak\" of files of the folder \"database\"). Put back what "
-               "you need, move them out of the game folder, and run the patch again.\n"
-            << std::flush;
-  return Pause(1);
+  return RefuseWithStatusOne(
+      "backups that no run of this patch is working with are in the game folder: " + names +
+      ". Nothing was changed. They may be left over from an older patch or copied there by hand, and may hold the "
+      "only copy of a game file (\"art_01.bak\" of \"art_01.big\", \"script/Results.bak\" of "
+      "\"script/Results.txt\", \"database\\bak\" of files of the folder \"database\"). Put back what you need, "
+      "move them out of the game folder, and run the patch again.");
 }
 
 // A marker that exists but cannot be opened says neither "installed" nor
 // "not installed": an install over an installed patch would undo it and
 // leave the marker claiming the opposite.
 int RefuseUnreadableMarker() {
-  std::cout.flush();
-  std::cerr << "vandoril-patch: the install marker \"" << kInstallMarker
-            << "\" exists but cannot be read, so it is not known whether the patch is installed. Nothing was changed. "
-               "Make the file readable, or delete it if the patch is not installed, and run the patch again.\n"
-            << std::flush;
-  return Pause(1);
+  return RefuseWithStatusOne(std::string("the install marker \"") + kInstallMarker +
+                             "\" exists but cannot be read, so it is not known whether the patch is installed. "
+                             "Nothing was changed. Make the file readable, or delete it if the patch is not "
+                             "installed, and run the patch again.");
 }
 
 void CreateInstallMarker() {
@@ -93,12 +97,10 @@ void DeleteInstallMarker() {
 // A run that could not be undone if it failed, or that could not tell which
 // of its files exist, does not begin.
 int RefuseUnsafeRun(const std::string& problem) {
-  std::cout.flush();
-  std::cerr << "vandoril-patch: " << problem
-            << ". Nothing was changed: the patch does not begin a run that it could not undo. Put that file or "
-               "folder right (the game's own, readable and writable for your account), then run the patch again.\n"
-            << std::flush;
-  return Pause(1);
+  return RefuseWithStatusOne(problem +
+                             ". Nothing was changed: the patch does not begin a run that it could not undo. Put that "
+                             "file or folder right (the game's own, readable and writable for your account), then "
+                             "run the patch again.");
 }
 
 int Refuse(const char* first, const char* second) {
@@ -118,10 +120,7 @@ int main(int argc, char* argv[]) {
   if (FileIsPresent("vandoril.dontdelete")) return Refuse(kBetaPatchFound, kAfterUninstallation);
   if (FileIsPresent("vandoril_03.dontdelete")) return Refuse(k2005PatchFound, kAfterUninstallation);
 
-  if (LockGameFolder() == FolderLockHeldElsewhere) {
-    std::cerr << kAnotherRun << std::endl;
-    return Pause(1);
-  }
+  if (LockGameFolder() == FolderLockHeldElsewhere) return RefuseWithStatusOne(kAnotherRun);
   RemoveJournalDraft();
   if (JournalExists()) return Pause(RepairStoppedRun());
   const std::vector<std::string> backups = BackupsInTheFolder();

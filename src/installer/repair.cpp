@@ -7,28 +7,26 @@
 #include "installer/roll_back.h"
 #include "installer/run_control.h"
 #include "installer/run_journal.h"
+#include "installer/shared_state.h"
 
 namespace {
 
 const char kStopped[] = "The last run of the patch was stopped before it had finished.";
 
 int CannotRepair(const std::string& problem, const char* byHand = "") {
-  std::cout.flush();
-  std::cerr << "vandoril-patch: " << kStopped << " Repairing the game folder failed: " << problem
-            << ". Close every program that uses the game's files and run the patch again." << (*byHand ? " " : "") << byHand << "\n"
-            << std::flush;
+  PrintWarning(std::string(kStopped) + " Repairing the game folder failed: " + problem +
+               ". Close every program that uses the game's files and run the patch again." + (*byHand ? " " : "") +
+               byHand);
   return 1;
 }
 
 // The roll-back deletes what a journal names, so only a journal that this
 // program wrote is followed.
 int RefuseForeignJournal() {
-  std::cout.flush();
-  std::cerr << "vandoril-patch: \"" << kJournalFile
-            << "\" is not a journal of this patch: it is damaged, or another program wrote it. Nothing was changed. "
+  PrintWarning(std::string("\"") + kJournalFile +
+               "\" is not a journal of this patch: it is damaged, or another program wrote it. Nothing was changed. "
                "Move that file out of the game folder and run the patch again; if a stopped run left backups, the "
-               "patch then names them and changes nothing until they are put right.\n"
-            << std::flush;
+               "patch then names them and changes nothing until they are put right.");
   return 1;
 }
 
