@@ -3,6 +3,7 @@
 #include <stdlib.h>
 #include <sys/wait.h>
 
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -10,19 +11,15 @@
 
 namespace fs = std::filesystem;
 
-#ifdef VANDORIL_WINDOWS_DIR
-std::vector<Build> BuildsUnderTest() { return {kNativeBuild, kWindowsBuild}; }
-#else
-std::vector<Build> BuildsUnderTest() { return {kNativeBuild}; }
+#ifndef VANDORIL_WINDOWS_DIR
 #define VANDORIL_WINDOWS_DIR ""
 #define VANDORIL_WINE64 ""
 #define VANDORIL_WINESERVER "false"
 #endif
-Build buildUnderTest = kNativeBuild;
-
-std::string BuildName(const ::testing::TestParamInfo<Build>& info) {
-  return info.param == kWindowsBuild ? "Windows" : "Native";
+std::vector<Build> BuildsUnderTest() {
+  return *VANDORIL_WINDOWS_DIR ? std::vector<Build>{kNativeBuild, kWindowsBuild} : std::vector<Build>{kNativeBuild};
 }
+Build buildUnderTest = kNativeBuild;
 
 std::string MakeTempDir() {
   std::string pattern = (fs::is_directory("/dev/shm") ? "/dev/shm" : fs::temp_directory_path().string()) +
@@ -47,10 +44,8 @@ bool Exists(const std::string& path) {
   return fs::exists(fs::symlink_status(path, ec));
 }
 
-namespace {
-
 // Runs the words of `command` in `dir`, standard input from /dev/null.
-RunResult Run(const std::vector<std::string>& command, const std::string& dir) {
+static RunResult Run(const std::vector<std::string>& command, const std::string& dir) {
   std::string line = "cd '" + dir + "' && exec";
   for (const std::string& word : command) {
     line += " '";
@@ -64,14 +59,6 @@ RunResult Run(const std::vector<std::string>& command, const std::string& dir) {
   return result;
 }
 
-void ReplaceAll(std::string& text, const std::string& from, const std::string& to) {
-  for (std::size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size())) {
-    text.replace(at, from.size(), to);
-  }
-}
-
-}  // namespace
-
 RunResult RunPatch(const std::string& dir, const std::vector<std::string>& args, const std::vector<std::string>& faults,
                    const std::string& wrapper) {
   const bool windows = buildUnderTest == kWindowsBuild;
@@ -81,10 +68,10 @@ RunResult RunPatch(const std::string& dir, const std::vector<std::string>& args,
   }
   command.insert(command.end(), faults.begin(), faults.end());
   if (windows) {
-    // Wine, quiet and without windows, in the prefix that the build made, with
-    // address space randomisation off: this Wine has no preloader, and about one
-    // new process in a couple of thousand would otherwise fail to map its shared
-    // user data and never start.  Its server stays 15 s after the last process.
+    // Wine, quiet and without windows, in the build's prefix, with address space
+    // randomisation off: this Wine has no preloader, and one new process in a
+    // couple of thousand would otherwise fail to map its shared user data and
+    // never start.  Its server stays 15 s after the last process.
     [[maybe_unused]] static const int server = [] {
       setenv("WINEPREFIX", VANDORIL_BUILD_DIR "/wine-prefix", 1);
       setenv("WINEDEBUG", "-all", 1);
@@ -111,8 +98,11 @@ RunResult RunPatch(const std::string& dir, const std::vector<std::string>& args,
       std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     for (std::string* text : {&run.out, &run.err}) {
-      ReplaceAll(*text, "\r\n", "\n");
-      ReplaceAll(*text, "Press any key to continue... ", "Press any key to continue . . . \n");
+      for (auto [from, to] : {std::pair("\r\n", "\n"), {"Press any key to continue... ", "Press any key to continue . . . \n"}}) {
+        for (std::size_t at = 0; (at = text->find(from, at)) != std::string::npos; at += strlen(to)) {
+          text->replace(at, strlen(from), to);
+        }
+      }
     }
     if (run.exitStatus == 137) run.exitStatus = -1;
   }
