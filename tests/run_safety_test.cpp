@@ -1,12 +1,9 @@
-// The program's promise when a run cannot finish: a run that fails leaves
-// the game folder exactly as before it; a run that is stopped at any instant
-// (killed, window closed, power cut) is undone or finished by the next run;
-// nothing is ever lost or left half patched.  Faults are injected at the
-// file operations of whole runs by the fault injection library (preloaded
-// into the native build, linked into a variant of the Windows build).
-#include <algorithm>
+// A run that fails leaves the game folder as before it; a run stopped at any
+// instant is undone or finished by the next run; a journal is followed only
+// when this program wrote it; a run begins only when it could be undone.
+#include <unistd.h>
+
 #include <cctype>
-#include <chrono>
 #include <filesystem>
 #include <functional>
 #include <random>
@@ -14,51 +11,75 @@
 #include <sstream>
 #include <thread>
 
+#include "installer/roll_back.h"
+#include "installer/run_journal.h"
 #include "test_support.h"
 
 namespace fs = std::filesystem;
+using std::string_literals::operator""s;
 
 namespace {
 
 const char kJournal[] = "vandoril_06.journal";
-const char kUndone[] = ". Nothing was changed: the run was undone and every file is as it was before it.\n";
 const char kStopped[] = "The last run of the patch was stopped before it had finished.";
+const char kUndone[] = ". Nothing was changed: the run was undone and every file is as it was before it.\n";
+const std::vector<std::string> kSmallGame = {"--archive-kib", "8", "--database-kib", "1"};
+#ifdef __SANITIZE_ADDRESS__
+const bool kSanitized = true;  // fewer runs: each takes longer
+#else
+const bool kSanitized = false;
+#endif
 
-// What the fault library writes of a complete run of `args` on a folder
-// that holds `start`, with `setting` naming the file to write.
-std::string RecordRun(const std::string& dir, const FolderContent& start, const std::vector<std::string>& args,
-                      const std::string& setting) {
+// The fault injection's trace of a complete run of `args` from `start`.
+std::string Trace(const std::string& dir, const FolderContent& start, const std::vector<std::string>& args) {
   Restore(dir, start);
-  const std::string record = dir + ".record";
-  EXPECT_EQ(RunPatch(dir, args, {setting + "=" + record}).exitStatus, 0);
-  const std::string recorded = ReadFile(record);
-  fs::remove(record);
-  return recorded;
+  const std::string trace = dir + ".trace";
+  EXPECT_EQ(RunPatch(dir, args, {"VANDORIL_FAULT_TRACE=" + trace}).exitStatus, 0);
+  const std::string text = ReadFile(trace);
+  fs::remove(trace);
+  return text;
 }
 
-// One direction of the round trip: the folder before and after a complete
-// run with `args`, and the arguments of the run that goes back.
+// One way of the round trip: the folder before and after a complete run with `args`.
 struct Direction {
   const char* name;
   std::vector<std::string> args, backArgs;
   FolderContent before, after;
+  std::string repaired[2];  // the repair's message when it undid, when it finished a stopped run
 };
 
 class RunSafetyFolder : public GameFolderTest {
  protected:
-  // A small sample game, installed and not.
-  void MakeDirections(const std::vector<std::string>& sampleOptions) {
-    ASSERT_NO_FATAL_FAILURE(MakeSampleGame(dir_, sampleOptions));
+  // A sample game with a read-only archive and database (on Windows the
+  // read-only attribute, which Wine shows as no write permission), installed
+  // and not.  An install rewrites every archive, the list, the script and
+  // every database, makes only the marker, and keeps each file's permissions.
+  void MakeDirections(const std::vector<std::string>& options) {
+    ASSERT_NO_FATAL_FAILURE(MakeSampleGame(dir_, options));
+    const bool windows = buildUnderTest == kWindowsBuild;
+    fs::permissions("database/country34.sav", fs::perms(windows ? 0444 : 0440));
+    fs::permissions("art_01.big", fs::perms(windows ? 0444 : 0400));
     const FolderContent pristine = Snapshot(dir_);
     ASSERT_EQ(RunPatch(dir_).exitStatus, 0);
     const FolderContent installed = Snapshot(dir_);
-    directions_ = {{"install", {}, {"/uninstall"}, pristine, installed},
-                   {"uninstall", {"/uninstall"}, {}, installed, pristine}};
+    std::size_t changed = 0;
+    for (const auto& [name, bytes] : pristine) {
+      changed += installed.at(name) != bytes;
+      ASSERT_EQ(installed.at(name).substr(0, 4), bytes.substr(0, 4)) << name << ": permissions";
+    }
+    ASSERT_EQ(changed, 3u + 2 + 206);
+    ASSERT_EQ(installed.size(), pristine.size() + 1);
+    const std::string undone = kStopped + " Every file has been put back as it was before that run: the patch is "s;
+    const std::string finished = kStopped + " It had written every file, and its backups are now removed: the patch is "s;
+    directions_ = {{"install", {}, {"/uninstall"}, pristine, installed,
+                    {undone + "not installed. To install it, run the patch again.", finished + "installed."}},
+                   {"uninstall", {"/uninstall"}, {}, installed, pristine,
+                    {undone + "still installed. To remove it, run the patch again with /uninstall.", finished + "removed."}}};
   }
 
   // After whatever the run before left, one more run of `d.args` must leave
-  // the folder as before or after a complete run (no journal, no backup),
-  // and the run after that must go the next way normally.
+  // the folder as before or after a complete run, saying what it repaired
+  // and doing nothing else, and the run after that must go the next way.
   void ExpectRepairedAndUsable(const Direction& d, const std::string& context) {
     SCOPED_TRACE(context);
     const RunResult repair = RunPatch(dir_, d.args);
@@ -66,6 +87,10 @@ class RunSafetyFolder : public GameFolderTest {
     const FolderContent now = Snapshot(dir_);
     const bool before = now == d.before, after = now == d.after;
     ASSERT_TRUE(before || after) << repair.out << repair.err;
+    if (repair.out.find(kStopped) != std::string::npos) {
+      ASSERT_EQ(repair.out, d.repaired[after] + "\nPress any key to continue . . . \n");
+      ASSERT_FALSE(Exists("editor.log")) << "a repair does nothing else";
+    }
     const RunResult next = RunPatch(dir_, before ? d.args : d.backArgs);
     ASSERT_EQ(next.exitStatus, 0) << next.err;
     ASSERT_TRUE(Snapshot(dir_) == (before ? d.after : d.before)) << next.err;
@@ -76,17 +101,26 @@ class RunSafetyFolder : public GameFolderTest {
 using RunSafetyTest = BothBuilds<RunSafetyFolder>;
 INSTANTIATE_FOR_BOTH_BUILDS(RunSafetyTest);
 
-// The numbers of the file operations of a complete run of `args` on a
-// folder that holds `start` that the sweeps take: every one, but of those
-// that the 206 country databases repeat, only the ones of the first and the
-// last and of 34, 35, 41 and 50, which the run treats apart.
-// VANDORIL_FULL_SWEEP=1 takes every one.
-std::vector<int> OperationsToSweep(const std::string& dir, const FolderContent& start,
-                                   const std::vector<std::string>& args) {
+// The build, an uninstall (or an install), a stop (or an I/O error).
+class FaultSweepTest : public RunSafetyFolder, public ::testing::WithParamInterface<std::tuple<Build, bool, bool>> {
+ protected:
+  void SetUp() override { buildUnderTest = std::get<0>(GetParam()), RunSafetyFolder::SetUp(); }
+};
+
+// A kill right after any file operation of an install or an uninstall is
+// repaired by the next run.  An I/O error in any of them leaves the folder
+// as before the run (status 1) or, where the run could get round it (or a
+// presence test made it refuse), as after it or as before it (status 0).
+// Of the operations that the 206 databases repeat, only those of 1, 34, 35,
+// 41, 50 and 206 (which the run treats apart) are taken; under the
+// sanitizers every fourth operation, on the Windows build about 40 spread
+// over the run.  VANDORIL_FULL_SWEEP=1 takes every one.
+TEST_P(FaultSweepTest, NothingIsLostOrLeftHalfPatched) {
+  ASSERT_NO_FATAL_FAILURE(MakeDirections(kSmallGame));
+  const Direction& d = directions_[std::get<1>(GetParam())];
   const bool full = getenv("VANDORIL_FULL_SWEEP") != nullptr;
-  const std::set<int> kept = {1, 34, 35, 41, 50, 206};
   std::vector<int> operations;
-  std::istringstream lines(RecordRun(dir, start, args, "VANDORIL_FAULT_TRACE"));
+  std::istringstream lines(Trace(dir_, d.before, d.args));
   int country = 0;  // the database the operations are about, 0 for none
   for (std::string line; std::getline(lines, line);) {
     const std::size_t at = line.find("country");
@@ -95,58 +129,15 @@ std::vector<int> OperationsToSweep(const std::string& dir, const FolderContent& 
     } else if (line.find(" fd ") == std::string::npos) {
       country = 0;
     }
-    if (full || country == 0 || kept.count(country) != 0) operations.push_back(std::stoi(line));
+    if (full || std::set<int>{0, 1, 34, 35, 41, 50, 206}.count(country)) operations.push_back(std::stoi(line));
   }
-  return operations;
-}
-
-enum Fault { Stop, Failure };
-struct SweepCase {
-  Build build;
-  bool uninstall;
-  Fault fault;
-};
-
-class FaultSweepTest : public RunSafetyFolder, public ::testing::WithParamInterface<SweepCase> {
- protected:
-  // Runs in memory where it can: the sweep makes thousands of runs, and what
-  // it tests is the order of the operations, not the disk.
-  void SetUp() override {
-    buildUnderTest = GetParam().build;
-    previousDir_ = fs::current_path().string();
-    std::string pattern = (fs::is_directory("/dev/shm") ? "/dev/shm" : fs::temp_directory_path().string()) +
-                          "/vandoril-sweep-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-    dir_ = pattern;
-    fs::current_path(dir_);
-  }
-};
-
-// A kill right after any file operation of an install or an uninstall is
-// repaired by the next run.  An I/O error in any of them leaves the folder
-// as before the run (status 1) or, where the run could get round it (or a
-// presence test made it refuse), as after it or as before it (status 0).
-// Under the sanitizers every fourth operation is taken; on the Windows build,
-// whose runs under Wine take longer, some 40 spread over the run, unless
-// VANDORIL_FULL_SWEEP is set.
-TEST_P(FaultSweepTest, NothingIsLostOrLeftHalfPatched) {
-  ASSERT_NO_FATAL_FAILURE(MakeDirections({"--archive-kib", "8", "--database-kib", "1"}));
-  const Direction& d = directions_[GetParam().uninstall ? 1 : 0];
-  const std::vector<int> operations = OperationsToSweep(dir_, d.before, d.args);
-#if defined(__SANITIZE_ADDRESS__)
-  const std::size_t stride = 4;
-#else
-  const bool sampled = buildUnderTest == kWindowsBuild && getenv("VANDORIL_FULL_SWEEP") == nullptr;
-  const std::size_t stride = sampled ? operations.size() / 40 + 1 : 1;
-#endif
+  const std::size_t stride = kSanitized ? 4 : buildUnderTest == kWindowsBuild && !full ? operations.size() / 40 + 1 : 1;
   std::size_t swept = 0;
   for (std::size_t i = 0; i < operations.size(); i += stride, ++swept) {
-    const std::string n = std::to_string(operations[i]);
-    const std::string context = std::string(d.name) + " at operation " + n;
+    const std::string n = std::to_string(operations[i]), context = std::string(d.name) + " at operation " + n;
     Restore(dir_, d.before);
-    if (GetParam().fault == Stop) {
-      const RunResult stopped = RunPatch(dir_, d.args, {"VANDORIL_FAULT=stop:" + n});
-      ASSERT_EQ(stopped.exitStatus, -1) << context << ": the run was not killed";
+    if (std::get<2>(GetParam())) {
+      ASSERT_EQ(RunPatch(dir_, d.args, {"VANDORIL_FAULT=stop:" + n}).exitStatus, -1) << context << ": not killed";
       ASSERT_NO_FATAL_FAILURE(ExpectRepairedAndUsable(d, "stopped, " + context));
       continue;
     }
@@ -158,51 +149,36 @@ TEST_P(FaultSweepTest, NothingIsLostOrLeftHalfPatched) {
       ASSERT_NE(failed.err.find("could not be deleted"), std::string::npos) << context << failed.err;
       ASSERT_NO_FATAL_FAILURE(ExpectRepairedAndUsable(d, "failed, " + context));
     } else {
-      ASSERT_TRUE(failed.exitStatus == 1 ? now == d.before
-                                         : failed.exitStatus == 0 && (now == d.after || now == d.before))
+      ASSERT_TRUE(failed.exitStatus == 1 ? now == d.before : failed.exitStatus == 0 && (now == d.after || now == d.before))
           << context << ": status " << failed.exitStatus << "\n" << failed.err;
     }
   }
-  std::cout << d.name << ": " << (GetParam().fault == Stop ? "stops" : "I/O errors") << " injected at " << swept
+  std::cout << d.name << ": " << (std::get<2>(GetParam()) ? "stops" : "I/O errors") << " injected at " << swept
             << " of " << operations.size() << " operations\n";
 }
 
-std::vector<SweepCase> SweepCases() {
-  std::vector<SweepCase> cases;
-  for (Build build : BuildsUnderTest()) {
-    for (bool uninstall : {false, true}) cases.insert(cases.end(), {{build, uninstall, Stop}, {build, uninstall, Failure}});
-  }
-  return cases;
-}
-
-INSTANTIATE_TEST_SUITE_P(InstallAndUninstall, FaultSweepTest, ::testing::ValuesIn(SweepCases()),
-                         [](const ::testing::TestParamInfo<SweepCase>& info) {
-                           return std::string(info.param.build == kWindowsBuild ? "Windows" : "") +
-                                  (info.param.uninstall ? "Uninstall" : "Install") +
-                                  (info.param.fault == Stop ? "Stopped" : "Failing");
+INSTANTIATE_TEST_SUITE_P(InstallAndUninstall, FaultSweepTest,
+                         ::testing::Combine(::testing::ValuesIn(BuildsUnderTest()), ::testing::Bool(), ::testing::Bool()),
+                         [](const auto& info) {
+                           return std::string(std::get<0>(info.param) == kWindowsBuild ? "Windows" : "") +
+                                  (std::get<1>(info.param) ? "Uninstall" : "Install") +
+                                  (std::get<2>(info.param) ? "Stopped" : "Failing");
                          });
 
-// Kills at random instants of runs of a bigger game, and a repair that is
-// itself killed: the next run always repairs.
+// Kills at random instants of runs of a bigger game, and repairs that are
+// themselves stopped: the next run always repairs.
 TEST_P(RunSafetyTest, AKillAtARandomInstantIsRepaired) {
   ASSERT_NO_FATAL_FAILURE(MakeDirections({"--archive-mib", "1", "--database-kib", "16"}));
-#if defined(__SANITIZE_ADDRESS__)
-  const int attempts = 2;
-#else
-  const int attempts = 4;
-#endif
   std::mt19937 random(20261207);
   for (const Direction& d : directions_) {
     const auto started = std::chrono::steady_clock::now();
     Restore(dir_, d.before);
     ASSERT_EQ(RunPatch(dir_, d.args).exitStatus, 0);
     const auto runTime = std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - started);
-    for (int attempt = 0; attempt < attempts; ++attempt) {
+    for (int attempt = 0; attempt < (kSanitized ? 2 : 4); ++attempt) {
       Restore(dir_, d.before);
-      const double instant = (random() % runTime.count()) / 1e6;
-      RunPatch(dir_, d.args, {}, "exec timeout -s KILL " + std::to_string(instant));
+      RunPatch(dir_, d.args, {}, "exec timeout -s KILL " + std::to_string((random() % runTime.count()) / 1e6));
       if (attempt % 2 == 1 && fs::exists(kJournal)) {
-        // The repair stopped too, after its first change.
         RunPatch(dir_, d.args, {"VANDORIL_FAULT=stop:" + std::to_string(1 + random() % 40)});
       }
       ASSERT_NO_FATAL_FAILURE(ExpectRepairedAndUsable(d, std::string(d.name) + " killed"));
@@ -210,128 +186,164 @@ TEST_P(RunSafetyTest, AKillAtARandomInstantIsRepaired) {
   }
 }
 
-// A second run started while a first one works changes nothing and says so;
-// the first completes as if alone.
-TEST_P(RunSafetyTest, OneRunAtATime) {
-  ASSERT_NO_FATAL_FAILURE(MakeDirections({"--archive-kib", "8", "--database-kib", "1"}));
+// While an install is held: a second run changes nothing and says that
+// another run works (on Windows the lock file is there); the first then
+// completes as if alone.  A "database\bak" that cannot be removed at the
+// end (a folder made in it while the run is held) ends the complete run
+// with status 1 and the journal kept; the next run finishes it.
+TEST_P(RunSafetyTest, OneRunAtATimeAndABackupFolderThatStays) {
+  ASSERT_NO_FATAL_FAILURE(MakeDirections(kSmallGame));
   const Direction& install = directions_[0];
-  Restore(dir_, install.before);
   const std::string release = dir_ + ".release";
-  std::thread first([&] {
-    const RunResult run = RunPatch(dir_, {}, {"VANDORIL_FAULT=hold:1000:" + release});
-    EXPECT_EQ(run.exitStatus, 0) << run.err;
+  const auto holdInstall = [&](int operation, const std::function<void()>& whileHeld) {
+    Restore(dir_, install.before);
+    RunResult run;
+    std::thread first([&] { run = RunPatch(dir_, {}, {"VANDORIL_FAULT=hold:" + std::to_string(operation) + ":" + release}); });
+    while (!fs::exists(release + ".held")) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    whileHeld();
+    WriteFile(release, "");
+    first.join();
+    fs::remove(release), fs::remove(release + ".held");
+    return run;
+  };
+  const RunResult alone = holdInstall(1000, [&] {
+    const FolderContent held = Snapshot(dir_);
+    ASSERT_EQ(held.count(kJournal), 1u);
+    EXPECT_EQ(held.count("vandoril_06.lock"), buildUnderTest == kWindowsBuild ? 1u : 0u) << "the lock file";
+    for (const std::vector<std::string>& args : {std::vector<std::string>{}, {"/uninstall"}}) {
+      const RunResult second = RunPatch(dir_, args);
+      EXPECT_EQ(second.exitStatus, 1);
+      EXPECT_NE(second.err.find("another run of the patch is working in this folder"), std::string::npos);
+      EXPECT_NE(second.out.find("Press any key"), std::string::npos);
+      EXPECT_TRUE(Snapshot(dir_) == held);
+    }
   });
-  while (!fs::exists(release + ".held")) std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  const FolderContent held = Snapshot(dir_);
-  ASSERT_EQ(held.count(kJournal), 1u);
-  EXPECT_EQ(held.count("vandoril_06.lock"), buildUnderTest == kWindowsBuild ? 1u : 0u) << "the lock file";
-  for (const std::vector<std::string>& args : {std::vector<std::string>{}, {"/uninstall"}}) {
-    const RunResult second = RunPatch(dir_, args);
-    EXPECT_EQ(second.exitStatus, 1);
-    EXPECT_NE(second.err.find("another run of the patch is working in this folder"), std::string::npos);
-    EXPECT_NE(second.out.find("Press any key"), std::string::npos);
-    EXPECT_TRUE(Snapshot(dir_) == held);
-  }
-  WriteFile(release, "");
-  first.join();
+  EXPECT_EQ(alone.exitStatus, 0) << alone.err;
   EXPECT_TRUE(Snapshot(dir_) == install.after);
-  fs::remove(release);
-  fs::remove(release + ".held");
+  if (buildUnderTest == kWindowsBuild) return;
+
+  const std::string trace = Trace(dir_, install.before, {});
+  const int rmdir = std::stoi(trace.substr(trace.rfind('\n', trace.find("rmdir database/bak")) + 1));
+  const RunResult stays = holdInstall(rmdir, [] { fs::create_directories("database/bak/x"); });
+  EXPECT_EQ(stays.exitStatus, 1);
+  EXPECT_NE(stays.err.find("\"database\\bak\" could not be removed"), std::string::npos) << stays.err;
+  ASSERT_TRUE(Exists(kJournal));
+  fs::remove("database/bak/x");
+  ASSERT_NO_FATAL_FAILURE(ExpectRepairedAndUsable(install, "database\\bak stayed"));
 }
 
-// Folders that a run must refuse or fail on, whole, with nothing changed:
-// backups that no journal accounts for, a database that cannot be read or
-// is a folder, a journal that is not one, a results script that is missing.
+// Folders that a run refuses (status 1, a pause) or undoes (status 1), with
+// nothing changed in the folder or beside it: backups that no journal
+// accounts for, a journal this program did not write, a folder or file that
+// the run could not undo, a folder that cannot be written.  A journal this
+// program wrote is followed, and the folder then installs and uninstalls.
 TEST_P(RunSafetyTest, FoldersThatARunRefusesOrUndoes) {
-  ASSERT_NO_FATAL_FAILURE(MakeSampleGame(dir_, {"--archive-kib", "8", "--database-kib", "1"}));
-  const FolderContent pristine = Snapshot(dir_);
-  struct Case {
-    std::function<void()> prepare;
-    std::string errEnd;
-    bool paused;
+  const std::string game = dir_ + "/game", victim = dir_ + "/victim.txt";
+  ASSERT_NO_FATAL_FAILURE(MakeSampleGame(game, kSmallGame));
+  fs::current_path(game);
+  const FolderContent pristine = Snapshot(".");
+  struct Row {
+    std::function<void()> spoil;
+    std::string message;
+    bool paused = true, unprivileged = false;
   };
-  std::vector<Case> cases = {
-      {[] { WriteFile("art_02.bak", "old"); }, "\"art_02.bak\". Nothing was changed.", true},
-      {[] { WriteFile("script/Results.bak", "old"); }, "\"script/Results.bak\". Nothing was changed.", true},
-      {[] { fs::create_directories("database/bak/x"); }, "\"database\\bak\". Nothing was changed.", true},
-      {[] { WriteFile(kJournal, "something else\n"); }, "is not a journal of this patch", true},
-      {[] { fs::remove("database/country77.sav"), fs::create_directory("database/country77.sav"); },
-       "\"database/country77.sav\" is a folder, not a file. Nothing was changed: the patch does not begin", true},
-      {[] { fs::remove("script/Results.txt"); }, "\"script/Results.txt\" was not found" + std::string(kUndone) + "error!!!",
-       false},
+  const auto folder = [](const char* path) { fs::remove(path), fs::create_directory(path); };
+  std::vector<Row> rows = {
+      {[] { WriteFile("art_02.bak", "old"); }, "\"art_02.bak\". Nothing was changed."},
+      {[] { WriteFile("script/Results.bak", "old"); }, "\"script/Results.bak\". Nothing was changed."},
+      {[] { fs::create_directories("database/bak/x"); }, "\"database\\bak\". Nothing was changed."},
+      {[] { fs::permissions("database", fs::perms::none); },
+       "the folder \"database\" cannot be listed and written (access is denied", true, true},
+      {[] { fs::remove_all("database"), WriteFile("database", "a file"); }, "\"database\" is not a folder. Nothing was changed"},
+      {[&] { folder("art_02.big"); }, "\"art_02.big\" is a folder, not a file. Nothing was changed: the patch does not begin"},
+      {[&] { folder("script/Results.txt"); }, "\"script/Results.txt\" is a folder, not a file"},
+      {[&] { folder("database/country77.sav"); }, "\"database/country77.sav\" is a folder, not a file"},
+      {[] { WriteFile("database/country5.sav", "a\x1A" + ReadFile("database/country5.sav")); },
+       "\"database/country5.sav\" holds the byte Ctrl-Z (0x1A) at offset 1 with more bytes after it", false},
+      {[] { fs::remove("script/Results.txt"); }, "\"script/Results.txt\" was not found" + std::string(kUndone) + "error!!!", false},
       {[] { fs::remove("art_03.big"); }, "\"art_03.big\" was not found" + std::string(kUndone) + "error2!!!", false},
   };
   if (buildUnderTest == kNativeBuild) {  // no links to follow in a game folder on Windows
-    cases.push_back({[] { fs::rename("database/country9.sav", "database/c9"), fs::create_symlink("c9", "database/country9.sav"); },
-                     "\"database/bak/country9.sav\" could not be opened for reading" + std::string(kUndone), false});
+    rows.push_back({[] { fs::rename("database/country9.sav", "database/c9"), fs::create_symlink("c9", "database/country9.sav"); },
+                    "\"database/bak/country9.sav\" could not be opened for reading" + std::string(kUndone), false});
   }
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.errEnd);
-    Restore(dir_, pristine);
-    c.prepare();
-    const FolderContent before = Snapshot(dir_);
-    const RunResult run = RunPatch(dir_);
+  if (std::system("chattr +i . 2>/dev/null && chattr -i .") == 0) {  // immutable holds even for the superuser
+    rows.push_back({[] { std::system("chattr +i ."); }, "The game folder cannot be written: access is denied", false});
+  }
+  RunJournal journal;
+  journal.absent = {"vandoril_06.dontdelete"};
+  const std::string valid = FormatJournal(journal), checksum = valid.substr(valid.rfind("checksum"));
+  journal.absent = {"../victim.txt"};
+  for (const std::string& text : std::vector<std::string>{
+           "install steps\nabsent ../victim.txt\n", "install steps\nabsent " + victim + "\n",
+           "install steps\nabsent ..\\victim.txt\n", "install steps\nabsent art_01.big editor.exe\n",
+           "uninstall steps\nabsent database/country5.sav database/countries.sav\n",
+           "install steps\nabsent art_02.big art_02.big\n", "install steps\nabsent art_03.big\0\xFF"s, ""s,
+           "\x7F\x45\x4C\x46\0\0\xFF"s, "<dir>"s, buildUnderTest == kNativeBuild ? "<link>"s : "<dir>"s,  // Wine follows a Unix link
+           "install step\n" + valid.substr(valid.find('\n') + 1),
+           "install steps\nabsent art_01.big\nabsent art_02.big\n", "install steps\nabsent\tart_01.big\n" + checksum,
+           "install steps\nabsent " + std::string(20000, 'a') + "\n" + checksum,
+           valid.substr(0, valid.size() - 2) + "0\n", FormatJournal(journal)}) {
+    rows.push_back({[&, text] {
+                      if (text == "<dir>") return fs::create_directory(kJournal), void();
+                      if (text != "<link>") return WriteFile(kJournal, text);
+                      WriteFile("../elsewhere", valid), fs::create_symlink("../elsewhere", kJournal);
+                    },
+                    "\"vandoril_06.journal\" is not a journal of this patch"});
+  }
+  WriteFile(victim, "not the game's");
+  for (const Row& row : rows) {
+    SCOPED_TRACE(::testing::PrintToString(row.message));
+    // The superuser reads any folder: the program runs as another user then
+    // (natively; Wine runs only for the owner of its prefix).
+    const bool asUser = row.unprivileged && geteuid() == 0;
+    if (asUser && buildUnderTest == kWindowsBuild) continue;
+    row.spoil();
+    const FolderContent spoilt = Snapshot(".");
+    ASSERT_TRUE(!asUser || std::system("chown -R 65534:65534 .") == 0);
+    const RunResult run = RunPatch(".", {}, {}, asUser ? "exec setpriv --reuid=65534 --regid=65534 --clear-groups" : "");
+    std::system("chattr -i . 2>/dev/null");
     EXPECT_EQ(run.exitStatus, 1);
-    EXPECT_NE(run.err.find(c.errEnd), std::string::npos) << run.err;
-    EXPECT_EQ(run.out.find("Press any key") != std::string::npos, c.paused);
-    EXPECT_TRUE(Snapshot(dir_) == before);
+    EXPECT_NE(run.err.find(row.message), std::string::npos) << run.err;
+    EXPECT_EQ(run.out.find("Press any key") != std::string::npos, row.paused);
+    EXPECT_TRUE(Snapshot(".") == spoilt);
+    EXPECT_EQ(ReadFile(victim), "not the game's");
+    fs::permissions("database", fs::perms::owner_all, fs::perm_options::add);
+    Restore(".", pristine);
   }
+  WriteFile(kJournal, valid);
+  EXPECT_EQ(RunPatch(".").exitStatus, 0);
+  EXPECT_TRUE(Snapshot(".") == pristine);
+  EXPECT_EQ(RunPatch(".").exitStatus, 0);
+  EXPECT_EQ(RunPatch(".", {"/uninstall"}).exitStatus, 0);
+  EXPECT_TRUE(Snapshot(".") == pristine);
 }
 
-// A folder that cannot be written (made immutable, which holds even for the
-// superuser): nothing changes, and the message says what to do.
-TEST_P(RunSafetyTest, AFolderThatCannotBeWrittenIsSaidSo) {
-  ASSERT_NO_FATAL_FAILURE(MakeSampleGame(dir_, {"--archive-kib", "8", "--database-kib", "1"}));
-  const FolderContent before = Snapshot(dir_);
-  if (std::system("chattr +i . 2>/dev/null") != 0) GTEST_SKIP() << "chattr +i is not available here";
-  const RunResult run = RunPatch(dir_);
-  std::system("chattr -i .");
-  EXPECT_EQ(run.exitStatus, 1);
-  EXPECT_NE(run.err.find("The game folder cannot be written"), std::string::npos) << run.err;
-  EXPECT_NE(run.err.find("Run as administrator"), std::string::npos);
-  EXPECT_TRUE(Snapshot(dir_) == before);
-}
-
-// A rewritten file keeps the permissions of the file it replaces (on
-// Windows its read-only attribute, which Wine shows as no write permission),
-// through an install and an uninstall; after a stop, the repair says what it did.
-TEST_P(RunSafetyTest, PermissionsAreKeptAndARepairSaysWhatItDid) {
-  ASSERT_NO_FATAL_FAILURE(MakeSampleGame(dir_, {"--archive-kib", "8", "--database-kib", "1"}));
-  const bool windows = buildUnderTest == kWindowsBuild;
-  const fs::perms modes[] = {fs::perms(windows ? 0444 : 0440), fs::perms(windows ? 0444 : 0400)};
-  fs::permissions("database/country34.sav", modes[0]);
-  fs::permissions("art_01.big", modes[1]);
-  const FolderContent pristine = Snapshot(dir_);
-  ASSERT_EQ(RunPatch(dir_).exitStatus, 0);
-  EXPECT_EQ(fs::status("database/country34.sav").permissions(), modes[0]);
-  EXPECT_EQ(fs::status("art_01.big").permissions(), modes[1]);
-  const FolderContent installed = Snapshot(dir_);
-  ASSERT_EQ(RunPatch(dir_, {"/uninstall"}).exitStatus, 0);
-  EXPECT_TRUE(Snapshot(dir_) == pristine);
-
-  // Stopped while writing databases, then once the first backup is deleted.
-  const std::string trace = RecordRun(dir_, pristine, {}, "VANDORIL_FAULT_TRACE");
-  const int operations = std::count(trace.begin(), trace.end(), '\n');
-  const int backupDeleted = std::stoi(trace.substr(trace.rfind('\n', trace.rfind("art_01.bak")) + 1));
-  const struct { const FolderContent& start; std::vector<std::string> args; int stop; std::string out; } cases[] = {
-      {pristine, {}, operations / 2,
-       std::string(kStopped) + " Every file has been put back as it was before that run: the patch is not installed. "
-                               "To install it, run the patch again.\n"},
-      {installed, {"/uninstall"}, operations / 2,
-       std::string(kStopped) + " Every file has been put back as it was before that run: the patch is still "
-                               "installed. To remove it, run the patch again with /uninstall.\n"},
-      {pristine, {}, backupDeleted,
-       std::string(kStopped) + " It had written every file, and its backups are now removed: the patch is installed.\n"},
-  };
-  for (const auto& c : cases) {
-    Restore(dir_, c.start);
-    ASSERT_EQ(RunPatch(dir_, c.args, {"VANDORIL_FAULT=stop:" + std::to_string(c.stop)}).exitStatus, -1);
-    const RunResult repair = RunPatch(dir_, c.args);
-    EXPECT_EQ(repair.exitStatus, 0);
-    EXPECT_EQ(repair.out, c.out + "Press any key to continue . . . \n");
-    EXPECT_FALSE(Exists("editor.log")) << "a repair does nothing else";
+// Random bytes and damaged real journals never crash the reader, and what it
+// accepts names only files that a run may create, each once.
+TEST(JournalReader, AcceptsOnlyWhatThisProgramWrites) {
+  const std::vector<std::string> known = FilesTheRunChanges();
+  std::mt19937 random(12);
+  for (int round = 0; round < 20000; ++round) {
+    RunJournal written, read;
+    written.uninstall = random() % 2;
+    written.phase = random() % 2 ? StepsPhase : RemovingBackupsPhase;
+    for (const std::string& file : known) {
+      if (random() % 40 == 0) written.absent.push_back(file);
+    }
+    std::string text = FormatJournal(written);
+    ASSERT_TRUE(ParseJournal(text, read));
+    ASSERT_TRUE(read.uninstall == written.uninstall && read.phase == written.phase && read.absent == written.absent);
+    if (round % 2 == 0) {
+      text[random() % text.size()] = static_cast<char>(random());
+    } else {
+      text.resize(random() % 64);
+      for (char& c : text) c = "absent art_01.big\n\0\x1A."[random() % 20];
+    }
+    if (!ParseJournal(text, read)) continue;
+    ASSERT_EQ(std::set<std::string>(read.absent.begin(), read.absent.end()).size(), read.absent.size());
+    for (const std::string& name : read.absent) ASSERT_NE(std::find(known.begin(), known.end(), name), known.end());
   }
-  EXPECT_TRUE(Snapshot(dir_) == installed);
 }
 
 }  // namespace

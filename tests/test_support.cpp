@@ -3,6 +3,7 @@
 #include <stdlib.h>
 #include <sys/wait.h>
 
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -10,8 +11,19 @@
 
 namespace fs = std::filesystem;
 
+#ifndef VANDORIL_WINDOWS_DIR
+#define VANDORIL_WINDOWS_DIR ""
+#define VANDORIL_WINE64 ""
+#define VANDORIL_WINESERVER "false"
+#endif
+std::vector<Build> BuildsUnderTest() {
+  return *VANDORIL_WINDOWS_DIR ? std::vector<Build>{kNativeBuild, kWindowsBuild} : std::vector<Build>{kNativeBuild};
+}
+Build buildUnderTest = kNativeBuild;
+
 std::string MakeTempDir() {
-  std::string pattern = (fs::temp_directory_path() / "vandoril-test-XXXXXX").string();
+  std::string pattern = (fs::is_directory("/dev/shm") ? "/dev/shm" : fs::temp_directory_path().string()) +
+                        "/vandoril-test-XXXXXX";
   if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
   return pattern;
 }
@@ -32,88 +44,65 @@ bool Exists(const std::string& path) {
   return fs::exists(fs::symlink_status(path, ec));
 }
 
-static std::string Quoted(const std::string& word) {
-  std::string quoted = "'";
-  for (char c : word) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return quoted + "'";
-}
-
-RunResult RunProgram(const std::string& program, const std::vector<std::string>& args, const std::string& dir) {
+// Runs the words of `command` in `dir`, standard input from /dev/null.
+static RunResult Run(const std::vector<std::string>& command, const std::string& dir) {
+  std::string line = "cd '" + dir + "' && exec";
+  for (const std::string& word : command) {
+    line += " '";
+    for (char c : word) line += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    line += "'";
+  }
   const std::string capture = MakeTempDir();
-  std::string command = "cd " + Quoted(dir) + " && exec " + Quoted(program);
-  for (const std::string& arg : args) command += " " + Quoted(arg);
-  const int status = system((command + " </dev/null >" + capture + "/out 2>" + capture + "/err").c_str());
-  const RunResult result{WIFEXITED(status) ? WEXITSTATUS(status) : -1, ReadFile(capture + "/out"),
-                         ReadFile(capture + "/err")};
+  const int status = system((line + " </dev/null >" + capture + "/out 2>" + capture + "/err").c_str());
+  RunResult result{WIFEXITED(status) ? WEXITSTATUS(status) : -1, ReadFile(capture + "/out"), ReadFile(capture + "/err"), ""};
   fs::remove_all(capture);
   return result;
 }
 
-Build buildUnderTest = kNativeBuild;
-
-std::string BuildName(const ::testing::TestParamInfo<Build>& info) {
-  return info.param == kWindowsBuild ? "Windows" : "Native";
-}
-
-#ifdef VANDORIL_WINDOWS_DIR
-std::vector<Build> BuildsUnderTest() { return {kNativeBuild, kWindowsBuild}; }
-
-// Wine, quiet and without windows, in the prefix that the build made, with
-// address space randomisation off: this Wine has no preloader, and about one
-// new process in a couple of thousand would otherwise fail to map its shared
-// user data and never start.  The Wine server stays 15 s after the last
-// process ends, so that the runs of a test do not each start one.
-static std::vector<std::string> WineCommand(const std::string& program) {
-  [[maybe_unused]] static const int server = [] {
-    setenv("WINEPREFIX", VANDORIL_BUILD_DIR "/wine-prefix", 1);
-    setenv("WINEDEBUG", "-all", 1);
-    setenv("WINEDLLOVERRIDES", "mscoree,mshtml=", 1);
-    unsetenv("DISPLAY");
-    unsetenv("WAYLAND_DISPLAY");
-    return std::system(VANDORIL_WINESERVER " -p15 2>/dev/null");
-  }();
-  return {"setarch", "x86_64", "-R", VANDORIL_WINE64, VANDORIL_WINDOWS_DIR + program};
-}
-#else
-std::vector<Build> BuildsUnderTest() { return {kNativeBuild}; }
-static std::vector<std::string> WineCommand(const std::string&) { throw std::logic_error("no Windows build"); }
-#endif
-
-std::vector<std::string> PatchCommand(const std::vector<std::string>& faults) {
+RunResult RunPatch(const std::string& dir, const std::vector<std::string>& args, const std::vector<std::string>& faults,
+                   const std::string& wrapper) {
+  const bool windows = buildUnderTest == kWindowsBuild;
   std::vector<std::string> command = {"/usr/bin/env"};
-  if (!faults.empty() && buildUnderTest == kNativeBuild) {
+  if (!faults.empty() && !windows) {
     command.insert(command.end(), {"LD_PRELOAD=" VANDORIL_FAULT_LIBRARY, "ASAN_OPTIONS=verify_asan_link_order=0:detect_leaks=1"});
   }
   command.insert(command.end(), faults.begin(), faults.end());
-  if (buildUnderTest == kNativeBuild) return command.push_back(VANDORIL_PATCH_EXE), command;
-  const std::vector<std::string> wine = WineCommand(faults.empty() ? "/vandoril-patch.exe" : "/stand-ins/vandoril-patch-faults.exe");
-  command.insert(command.end(), wine.begin(), wine.end());
-  return command;
-}
-
-static void ReplaceAll(std::string& text, const std::string& from, const std::string& to) {
-  for (std::size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size())) {
-    text.replace(at, from.size(), to);
+  if (windows) {
+    // Wine, quiet and without windows, in the build's prefix, with address space
+    // randomisation off: this Wine has no preloader, and one new process in a
+    // couple of thousand would otherwise fail to map its shared user data and
+    // never start.  Its server stays 15 s after the last process.
+    [[maybe_unused]] static const int server = [] {
+      setenv("WINEPREFIX", VANDORIL_BUILD_DIR "/wine-prefix", 1);
+      setenv("WINEDEBUG", "-all", 1);
+      setenv("WINEDLLOVERRIDES", "mscoree,mshtml=", 1);
+      unsetenv("DISPLAY");
+      unsetenv("WAYLAND_DISPLAY");
+      return system(VANDORIL_WINESERVER " -p15 2>/dev/null");
+    }();
+    command.insert(command.end(), {"setarch", "x86_64", "-R", VANDORIL_WINE64, VANDORIL_WINDOWS_DIR +
+                   std::string(faults.empty() ? "/vandoril-patch.exe" : "/stand-ins/vandoril-patch-faults.exe")});
+  } else {
+    command.push_back(VANDORIL_PATCH_EXE);
   }
-}
-
-RunResult RunPatch(const std::string& dir, const std::vector<std::string>& args, const std::vector<std::string>& faults,
-                   const std::string& wrapper) {
-  std::vector<std::string> command = PatchCommand(faults);
-  if (!wrapper.empty()) command.insert(command.begin(), {"/bin/sh", "-c", wrapper + " \"$@\"", "sh"});
   command.insert(command.end(), args.begin(), args.end());
+  if (!wrapper.empty()) command.insert(command.begin(), {"/bin/sh", "-c", wrapper + " \"$@\"", "sh"});
   const bool locked = Exists(dir + "/vandoril_06.lock");
-  RunResult run = RunProgram(command[0], {command.begin() + 1, command.end()}, dir);
-  if (buildUnderTest == kWindowsBuild) {
-    // Wine closes the handles of a process that has ended (deleting the lock
-    // file of its run) only when its server gets to it, Windows before the
-    // process ends: this waits for that, at most 10 s.
+  RunResult run = Run(command, dir);
+  run.rawOut = run.out;
+  if (windows) {
+    // Wine closes the handles of an ended process (deleting its run's lock
+    // file) only when its server gets to it, Windows before the process
+    // ends: this waits for that, at most 10 s.
     for (int waited = 0; !locked && Exists(dir + "/vandoril_06.lock") && waited < 1000; ++waited) {
       std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     for (std::string* text : {&run.out, &run.err}) {
-      ReplaceAll(*text, "\r\n", "\n");
-      ReplaceAll(*text, "Press any key to continue... ", "Press any key to continue . . . \n");
+      for (auto [from, to] : {std::pair("\r\n", "\n"), {"Press any key to continue... ", "Press any key to continue . . . \n"}}) {
+        for (std::size_t at = 0; (at = text->find(from, at)) != std::string::npos; at += strlen(to)) {
+          text->replace(at, strlen(from), to);
+        }
+      }
     }
     if (run.exitStatus == 137) run.exitStatus = -1;
   }
@@ -121,30 +110,25 @@ RunResult RunPatch(const std::string& dir, const std::vector<std::string>& args,
 }
 
 void MakeSampleGame(const std::string& folder, const std::vector<std::string>& options) {
-  std::vector<std::string> args = {folder};
-  args.insert(args.end(), options.begin(), options.end());
-  const RunResult made = RunProgram(MAKE_SAMPLE_GAME_EXE, args, "/");
+  std::vector<std::string> command = {MAKE_SAMPLE_GAME_EXE, folder};
+  command.insert(command.end(), options.begin(), options.end());
+  const RunResult made = Run(command, "/");
   ASSERT_EQ(made.exitStatus, 0) << made.err;
-#ifdef VANDORIL_WINDOWS_DIR
   if (buildUnderTest == kWindowsBuild) {
     fs::copy_file(VANDORIL_WINDOWS_DIR "/stand-ins/editor.exe", folder + "/editor.exe", fs::copy_options::overwrite_existing);
   }
-#endif
 }
 
 FolderContent Snapshot(const std::string& dir) {
   FolderContent content;
   for (const auto& entry : fs::recursive_directory_iterator(dir)) {
     const std::string name = fs::relative(entry.path(), dir).generic_string();
-    if (name == "editor.log") continue;
     const fs::file_status status = entry.symlink_status();
     const std::string mode = std::to_string(static_cast<int>(status.permissions())) + ":";
     if (fs::is_symlink(status)) {
       content[name] = "-> " + fs::read_symlink(entry.path()).string();
-    } else if (fs::is_directory(status)) {
-      content[name] = mode + "<dir>";
-    } else {
-      content[name] = mode + ReadFile(entry.path().string());
+    } else if (name != "editor.log") {
+      content[name] = mode + (fs::is_directory(status) ? "<dir>" : ReadFile(entry.path().string()));
     }
   }
   return content;
@@ -153,18 +137,13 @@ FolderContent Snapshot(const std::string& dir) {
 void Restore(const std::string& dir, const FolderContent& content) {
   for (const auto& entry : fs::directory_iterator(dir)) fs::remove_all(entry.path());
   for (const auto& [name, value] : content) {  // a folder comes before what it holds
-    const std::string path = dir + "/" + name;
-    const std::size_t colon = value.find(':');
+    const std::string path = dir + "/" + name, bytes = value.substr(value.find(':') + 1);
     if (value.compare(0, 3, "-> ") == 0) {
       fs::create_symlink(value.substr(3), path);
       continue;
     }
-    if (value.compare(colon + 1, std::string::npos, "<dir>") == 0) {
-      fs::create_directory(path);
-    } else {
-      WriteFile(path, value.substr(colon + 1));
-    }
-    fs::permissions(path, static_cast<fs::perms>(std::stoi(value.substr(0, colon))));
+    bytes == "<dir>" ? (void)fs::create_directory(path) : WriteFile(path, bytes);
+    fs::permissions(path, static_cast<fs::perms>(std::stoi(value)));
   }
 }
 
