@@ -270,10 +270,12 @@ TEST_P(RunSafetyTest, FoldersThatARunRefusesOrUndoes) {
   if (std::system("chattr +i . 2>/dev/null && chattr -i .") == 0) {  // immutable holds even for the superuser
     rows.push_back({[] { std::system("chattr +i ."); }, "The game folder cannot be written: access is denied", false});
   }
-  RunJournal journal;
-  journal.absent = {"vandoril_06.dontdelete"};
-  const std::string valid = FormatJournal(journal), checksum = valid.substr(valid.rfind("checksum"));
-  journal.absent = {"../victim.txt"};
+  const auto journalOf = [](const std::vector<std::string>& absent) {  // with a valid checksum
+    RunJournal journal;
+    journal.absent = absent;
+    return FormatJournal(journal);
+  };
+  const std::string valid = journalOf({"vandoril_06.dontdelete"}), checksum = valid.substr(valid.rfind("checksum"));
   for (const std::string& text : std::vector<std::string>{
            "install steps\nabsent ../victim.txt\n", "install steps\nabsent " + victim + "\n",
            "install steps\nabsent ..\\victim.txt\n", "install steps\nabsent art_01.big editor.exe\n",
@@ -283,7 +285,7 @@ TEST_P(RunSafetyTest, FoldersThatARunRefusesOrUndoes) {
            "install step\n" + valid.substr(valid.find('\n') + 1),
            "install steps\nabsent art_01.big\nabsent art_02.big\n", "install steps\nabsent\tart_01.big\n" + checksum,
            "install steps\nabsent " + std::string(20000, 'a') + "\n" + checksum,
-           valid.substr(0, valid.size() - 2) + "0\n", FormatJournal(journal)}) {
+           valid.substr(0, valid.size() - 2) + "0\n", journalOf({"../victim.txt"}), journalOf({"art_01.big\0x"s})}) {
     rows.push_back({[&, text] {
                       if (text == "<dir>") return fs::create_directory(kJournal), void();
                       if (text != "<link>") return WriteFile(kJournal, text);
