@@ -1,6 +1,5 @@
-// The artwork archives: the block scanner against a plain scan of a string,
-// whatever the block size and wherever a pattern falls; the three steps in a
-// game folder.
+// The artwork archives: the block scanner against a plain scan, whatever the
+// block size and wherever a pattern falls; the three steps in a game folder.
 #include <algorithm>
 #include <filesystem>
 #include <iostream>
@@ -36,13 +35,14 @@ Outcome Expected(const std::string& input, int set, std::size_t* passes = nullpt
   return outcome;
 }
 
+// The scanner's outcome; it prints nothing but dots.
 Outcome Scan(const std::string& input, int set, std::size_t block) {
   std::istringstream in(input);
   std::ostringstream out, dots;
   std::streambuf* const console = std::cout.rdbuf(dots.rdbuf());  // far cheaper than capturing stdout
   ScanAndReplace(in, out, *kSets[set], set == 0, block);
   std::cout.rdbuf(console);
-  EXPECT_EQ(dots.str().find_first_not_of('.'), std::string::npos) << "only dots are printed";
+  EXPECT_EQ(dots.str().find_first_not_of('.'), std::string::npos);
   return {out.str(), dots.str().size()};
 }
 
@@ -94,7 +94,6 @@ TEST(ArtScanner, MatchesThePlainScanAndUndoesItself) {
 // bytes: a dot as the step begins, one per replacement, for art_01 alone one
 // per million passes.  The backup keeps the archive; the step undoes itself.
 using ArtStepTest = GameFolderTest;
-using ArtStepDeathTest = GameFolderTest;
 TEST_F(ArtStepTest, EachStepItsRulesDotsBackupAndUndo) {
   const std::string plain =
       std::string(1000000, 'x') + "Country41 g4 Niederlande. niederlande SanMarino. /41.tpi \\41_tpi ";
@@ -105,24 +104,14 @@ TEST_F(ArtStepTest, EachStepItsRulesDotsBackupAndUndo) {
        "sanmarino.sanmarino.x sniederlande.nsanmarino.", "....."},
       {PatchArt03, "art_03", "flags\\34.tpi\\\\41.tpi\r\n\x1A", "flags\\41.tpi\\\\34.tpi\r\n\x1A", "..."}};
   for (const auto& c : cases)
-    for (const std::string& from : {plain + c.before, plain + c.after}) {
+    for (const auto& [from, to] : {std::pair(c.before, c.after), std::pair(c.after, c.before)}) {
       std::filesystem::remove(c.archive + ".bak");
-      WriteFile(c.archive + ".big", from);
+      WriteFile(c.archive + ".big", plain + from);
       testing::internal::CaptureStdout();
       c.step();
       EXPECT_EQ(testing::internal::GetCapturedStdout(), c.dots) << c.archive;
-      EXPECT_EQ(ReadFile(c.archive + ".big"), plain + (from == plain + c.before ? c.after : c.before));
-      EXPECT_EQ(ReadFile(c.archive + ".bak"), from);
+      EXPECT_EQ(ReadFile(c.archive + ".big") + ReadFile(c.archive + ".bak"), plain + to + plain + from);
     }
-}
-
-// A backup in the way: the archive stays as it was and is never written from
-// the old backup.
-TEST_F(ArtStepDeathTest, AnArchiveThatCannotBeMovedStopsTheRun) {
-  WriteFile("art_01.bak", "old country41");
-  WriteFile("art_01.big", "new country34");
-  EXPECT_EXIT(PatchArt01(), testing::ExitedWithCode(1), "could not be moved to \"art_01.bak\"\\.\nerror2!!!$");
-  EXPECT_EQ(ReadFile("art_01.big") + ReadFile("art_01.bak"), "new country34old country41");
 }
 
 }  // namespace

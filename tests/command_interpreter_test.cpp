@@ -1,5 +1,4 @@
-// The built-in command interpreter, driven with the installer's own command
-// lines in a temporary game folder.
+// The built-in command interpreter, with the installer's own command lines.
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -117,8 +116,7 @@ TEST_F(CommandInterpreterTest, PauseTakesOneByteOfAFileAndOneKeyOnATerminal) {
   close(master);
 }
 
-// The lowest descriptor number that is free.
-int FreeDescriptor() {
+int LowestFreeDescriptor() {
   const int fd = open("/dev/null", O_RDONLY);
   close(fd);
   return fd;
@@ -135,9 +133,9 @@ TEST_F(CommandInterpreterTest, TheEditorCommandRunsEditorExeWithTheSingleArgumen
   sigaction(SIGINT, &byDefault, &interrupt);
   sigaction(SIGQUIT, &byDefault, &quit);
   const std::string status = ReadFile("/proc/self/status");
-  const int lowest = FreeDescriptor();
+  const int lowest = LowestFreeDescriptor();
   EXPECT_EQ(RunBuiltinCommand("\"editor.exe -master\""), 3);
-  EXPECT_EQ(FreeDescriptor(), lowest);
+  EXPECT_EQ(LowestFreeDescriptor(), lowest);
   EXPECT_EQ(ReadFile("editor.args"), "1|-master|" + status.substr(status.find("SigIgn:"), 25));
   for (const int number : {SIGINT, SIGQUIT}) {
     struct sigaction now;

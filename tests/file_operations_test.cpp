@@ -1,6 +1,5 @@
-// The platform's file operations: the rename that never replaces a file, also
-// the way round that it takes where the system cannot rename without
-// replacing, and the flush that copies permissions.
+// The rename that never replaces a file, also its way round where the system
+// has no such rename, and the flush that copies permissions.
 #include <sys/syscall.h>
 #include <unistd.h>
 
@@ -15,10 +14,9 @@
 namespace fs = std::filesystem;
 
 namespace {
-int refusal = 0;  // the errno with which renameat2 fails, 0 for none
+int refusal = 0;  // the errno with which renameat2, replaced below, fails; 0 for none
 }
 
-// Stands in for libc's renameat2 in this test program.
 extern "C" int renameat2(int fromDir, const char* from, int toDir, const char* to, unsigned int flags) __THROW {
   if (refusal == 0) return static_cast<int>(syscall(SYS_renameat2, fromDir, from, toDir, to, flags));
   errno = refusal;

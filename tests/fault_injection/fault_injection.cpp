@@ -8,11 +8,10 @@
 //                                handlers, no flush: as a kill or power cut)
 //   VANDORIL_FAULT=fail:N        the N-th operation is not carried out and
 //                                fails with EIO (a close is carried out, since
-//                                Linux always releases the descriptor, and
-//                                then reports EIO)
+//                                Linux always releases the descriptor)
 //   VANDORIL_FAULT=hold:N:PATH   before the N-th operation, creates the empty
 //                                file PATH.held, then waits until PATH exists
-//                                (polling every 10 ms, for at most 30 s)
+//                                (polling every 10 ms, at most 3000 times)
 //   VANDORIL_FAULT_COUNT=PATH    at exit, writes the number of operations
 //                                counted, in decimal and a line end, to PATH
 //   VANDORIL_FAULT_TRACE=PATH    appends one line per operation to PATH:
@@ -35,13 +34,12 @@
 // call before main, nor anywhere else in the program's runs.
 //
 // Only the process that loads the library first is affected: the variables
-// are removed from its environment, so programs it starts run undisturbed, and
-// a forked child that has not yet started a program is never counted.  So the
-// variables and LD_PRELOAD belong in the environment of the program itself,
-// not of a wrapper that starts it.  A program built with AddressSanitizer also
-// needs ASAN_OPTIONS=verify_asan_link_order=0, since this library comes before
-// the sanitizer's runtime.  The programs tested are single-threaded, so plain
-// variables do.
+// are removed from its environment, so programs it starts, and a forked child
+// that has not yet started one, run undisturbed; they belong in the
+// environment of the program itself, not of a wrapper.  A program built with
+// AddressSanitizer also needs ASAN_OPTIONS=verify_asan_link_order=0, since this
+// library comes before the sanitizer's runtime.  The programs tested are
+// single-threaded, so plain variables do.
 #undef _FORTIFY_SOURCE  // the fortified inline wrappers would clash with these definitions
 
 #include <dlfcn.h>
@@ -58,16 +56,15 @@
 #include <time.h>
 #include <unistd.h>
 
-#include <algorithm>
+#include <initializer_list>
 #include <type_traits>
 
 namespace {
 
 enum Mode { kPassThrough, kStop, kFail, kHold };
 
-// Zero-initialised state: no constructor has to run before the first
-// intercepted call, which may come before this library's constructor.  The
-// paths stay where exec put the environment; unsetenv only drops them from it.
+// Zero-initialised: the first intercepted call may come before this library's
+// constructor.  The paths stay where exec put the environment.
 bool initialized;
 pid_t owner;
 Mode mode;
@@ -77,13 +74,9 @@ const char* holdPath;
 const char* countPath;
 int traceFd = -1;
 
-// Writes "vandoril_fault_injection: ", `message`, `detail` and a line end to
-// standard error.
 void Say(const char* message, const char* detail) {
-  const char* parts[] = {"vandoril_fault_injection: ", message, detail, "\n"};
-  for (const char* part : parts) {
+  for (const char* part : {"vandoril_fault_injection: ", message, detail, "\n"})
     if (write(STDERR_FILENO, part, strlen(part)) < 0) break;
-  }
 }
 
 [[noreturn]] void Die(const char* message, const char* detail) {
@@ -91,36 +84,27 @@ void Say(const char* message, const char* detail) {
   abort();
 }
 
-// The next definition of `name` after this library: libc's, or that of a
-// sanitizer runtime that intercepts it and calls libc's in turn.
-void* Resolve(const char* name) {
-  void* function = dlsym(RTLD_NEXT, name);
-  if (function == nullptr) Die("no next definition of ", name);
-  return function;
-}
-
-// The real `name`, looked up on first use.
-#define REAL(name)                                                                 \
-  ([] {                                                                            \
-    static decltype(&name) real;                                                   \
-    if (real == nullptr) real = reinterpret_cast<decltype(&name)>(Resolve(#name)); \
-    return real;                                                                   \
+// The next definition of `name` after this library, looked up on first use:
+// libc's, or that of a sanitizer runtime that calls libc's in turn.
+#define REAL(name)                                                                          \
+  ([] {                                                                                     \
+    static decltype(&name) real;                                                            \
+    if (real == nullptr) real = reinterpret_cast<decltype(&name)>(dlsym(RTLD_NEXT, #name)); \
+    if (real == nullptr) Die("no next definition of ", #name);                              \
+    return real;                                                                            \
   }())
 
-// Reads the mode and the decimal N >= 1 of "stop:N", "fail:N" or "hold:N:PATH".
 void ParseFault(const char* text) {
-  const char* const names[] = {"stop:", "fail:", "hold:"};
-  const Mode modes[] = {kStop, kFail, kHold};
-  for (int i = 0; i < 3; ++i) {
-    if (strncmp(text, names[i], 5) == 0) mode = modes[i];
-  }
+  const char* const names[] = {"stop:", "fail:", "hold:"};  // in the order of Mode
+  for (int i = 0; i < 3; ++i)
+    if (strncmp(text, names[i], 5) == 0) mode = static_cast<Mode>(kStop + i);
   if (mode == kPassThrough) Die("unknown VANDORIL_FAULT=", text);
   char* end = nullptr;
   errno = 0;
   target = (text[5] >= '0' && text[5] <= '9') ? strtoul(text + 5, &end, 10) : 0;
   if (target == 0 || errno != 0) Die("bad number in VANDORIL_FAULT=", text);
   if (mode == kHold ? *end != ':' || end[1] == '\0' : *end != '\0') Die("bad VANDORIL_FAULT=", text);
-  holdPath = end + 1;  // hold's PATH
+  holdPath = end + 1;
 }
 
 // The value of the variable `name`, or null when it is unset or empty;
@@ -150,13 +134,11 @@ __attribute__((destructor)) void OnUnload() {
   char text[32];
   const int length = snprintf(text, sizeof text, "%lu\n", counted);
   const int fd = REAL(open)(countPath, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-  if (fd < 0 || REAL(write)(fd, text, static_cast<size_t>(length)) != length) {
+  if (fd < 0 || REAL(write)(fd, text, static_cast<size_t>(length)) != length)
     Die("cannot write VANDORIL_FAULT_COUNT=", countPath);
-  }
   REAL(close)(fd);
 }
 
-// Paths whose operations are not counted: devices, the console, kernel interfaces.
 bool IsSystemPath(const char* path) {
   for (const char* prefix : {"/dev", "/proc", "/sys"}) {
     const size_t length = strlen(prefix);
@@ -165,7 +147,6 @@ bool IsSystemPath(const char* path) {
   return false;
 }
 
-// True for a path that may name something outside the current directory.
 bool LeavesTheFolder(const char* path) {
   if (path == nullptr) return false;
   if (path[0] == '/' && !IsSystemPath(path)) return true;
@@ -181,7 +162,7 @@ void Trace(unsigned long number, const char* function, const char* path, const c
   const int length = path == nullptr ? snprintf(line, sizeof line, "%lu %s fd %d\n", number, function, fd)
                      : to == nullptr ? snprintf(line, sizeof line, "%lu %s %s\n", number, function, path)
                                      : snprintf(line, sizeof line, "%lu %s %s %s\n", number, function, path, to);
-  if (length > 0) REAL(write)(traceFd, line, std::min(static_cast<size_t>(length), sizeof line - 1));
+  if (length > 0) REAL(write)(traceFd, line, length < int{sizeof line} ? length : sizeof line - 1);
 }
 
 void WaitForHoldFile() {
@@ -189,19 +170,12 @@ void WaitForHoldFile() {
   snprintf(held, sizeof held, "%s.held", holdPath);
   const int fd = REAL(open)(held, O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
   if (fd >= 0) REAL(close)(fd);
-  struct timespec now;
-  clock_gettime(CLOCK_MONOTONIC, &now);
-  const time_t deadline = now.tv_sec + 30;
   const struct timespec tenMilliseconds = {0, 10 * 1000 * 1000};
-  while (access(holdPath, F_OK) != 0 && clock_gettime(CLOCK_MONOTONIC, &now) == 0 && now.tv_sec < deadline) {
-    nanosleep(&tenMilliseconds, nullptr);
-  }
+  for (int polls = 0; polls < 3000 && access(holdPath, F_OK) != 0; ++polls) nanosleep(&tenMilliseconds, nullptr);
 }
 
-// One call of an intercepted function `function`, about `path` (and `to`) or
-// else the descriptor `fd`: counted, traced, checked and faulted as the
-// environment says.  `call` carries it out; one that `releases` a descriptor
-// is carried out even when it is to fail.
+// One call of `function` about `path` (and `to`) or else the descriptor `fd`,
+// which `call` carries out; one that `releases` a descriptor also when it fails.
 template <typename Result, typename Call>
 Result Operation(const char* function, const char* path, const char* to, int fd, bool releases, Call call) {
   Initialize();
@@ -236,9 +210,7 @@ Result Operation(const char* function, const char* path, const char* to, int fd,
 #define FD(fd) nullptr, nullptr, fd, false
 #define RELEASE(fd) nullptr, nullptr, fd, true
 
-// One intercepted function: its return type, name, parameters, the arguments
-// it passes on, its exception specification (as libc declares it) and what it
-// is about.
+// `throws` is the exception specification as libc declares it.
 #define INTERCEPT(Result, name, parameters, arguments, throws, about) \
   Result name parameters throws { return Operation<Result>(#name, about, [&] { return REAL(name) arguments; }); }
 
@@ -288,13 +260,11 @@ INTERCEPT(int, fchmod, (int fd, mode_t mode), (fd, mode), __THROW, FD(fd))
 INTERCEPT(int, flock, (int fd, int operation), (fd, operation), __THROW, FD(fd))
 
 INTERCEPT(int, rename, (const char* from, const char* to), (from, to), __THROW, PATHS(from, to))
-INTERCEPT(int, renameat, (int d1, const char* from, int d2, const char* to), (d1, from, d2, to), __THROW,
-          PATHS(from, to))
-INTERCEPT(int, renameat2, (int d1, const char* from, int d2, const char* to, unsigned int flags),
-          (d1, from, d2, to, flags), __THROW, PATHS(from, to))
+INTERCEPT(int, renameat, (int d1, const char* a, int d2, const char* b), (d1, a, d2, b), __THROW, PATHS(a, b))
+INTERCEPT(int, renameat2, (int d1, const char* a, int d2, const char* b, unsigned f), (d1, a, d2, b, f), __THROW,
+          PATHS(a, b))
 INTERCEPT(int, link, (const char* from, const char* to), (from, to), __THROW, PATHS(from, to))
-INTERCEPT(int, linkat, (int d1, const char* from, int d2, const char* to, int flags), (d1, from, d2, to, flags),
-          __THROW, PATHS(from, to))
+INTERCEPT(int, linkat, (int d1, const char* a, int d2, const char* b, int f), (d1, a, d2, b, f), __THROW, PATHS(a, b))
 INTERCEPT(int, unlink, (const char* path), (path), __THROW, PATH(path))
 INTERCEPT(int, unlinkat, (int dir, const char* path, int flags), (dir, path, flags), __THROW, PATH(path))
 INTERCEPT(int, remove, (const char* path), (path), __THROW, PATH(path))
