@@ -12,8 +12,6 @@
 //   VANDORIL_FAULT=hold:N:PATH   before the N-th operation, creates the empty
 //                                file PATH.held, then waits until PATH exists
 //                                (polling every 10 ms, at most 3000 times)
-//   VANDORIL_FAULT_COUNT=PATH    at exit, writes the number of operations
-//                                counted, in decimal and a line end, to PATH
 //   VANDORIL_FAULT_TRACE=PATH    appends one line per operation to PATH:
 //                                its number, the function, and its path (both
 //                                for a rename or link) or "fd" and its fd
@@ -71,7 +69,6 @@ Mode mode;
 unsigned long target;
 unsigned long counted;
 const char* holdPath;
-const char* countPath;
 int traceFd = -1;
 
 void Say(const char* message, const char* detail) {
@@ -120,7 +117,6 @@ void Initialize() {
   initialized = true;
   owner = getpid();
   if (const char* fault = Take("VANDORIL_FAULT")) ParseFault(fault);
-  countPath = Take("VANDORIL_FAULT_COUNT");
   if (const char* trace = Take("VANDORIL_FAULT_TRACE")) {
     traceFd = REAL(open)(trace, O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
     if (traceFd < 0) Die("cannot open VANDORIL_FAULT_TRACE=", trace);
@@ -128,16 +124,6 @@ void Initialize() {
 }
 
 __attribute__((constructor)) void OnLoad() { Initialize(); }
-
-__attribute__((destructor)) void OnUnload() {
-  if (countPath == nullptr || getpid() != owner) return;
-  char text[32];
-  const int length = snprintf(text, sizeof text, "%lu\n", counted);
-  const int fd = REAL(open)(countPath, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-  if (fd < 0 || REAL(write)(fd, text, static_cast<size_t>(length)) != length)
-    Die("cannot write VANDORIL_FAULT_COUNT=", countPath);
-  REAL(close)(fd);
-}
 
 bool IsSystemPath(const char* path) {
   for (const char* prefix : {"/dev", "/proc", "/sys"}) {

@@ -21,7 +21,7 @@ namespace {
 enum Mode { kPassThrough, kStop, kFail, kHold };
 Mode mode;
 unsigned long target, counted;
-std::string holdPath, countPath;
+std::string holdPath;
 FILE* trace;
 bool busy;  // the library's own file operations pass through uncounted
 
@@ -136,12 +136,6 @@ void PatchImports() {
   }
 }
 
-void WriteCount() {
-  busy = true;
-  FILE* file = fopen(countPath.c_str(), "w");
-  if (file == nullptr || fprintf(file, "%lu\n", counted) < 0 || fclose(file) != 0) End(2, "cannot write ", countPath);
-}
-
 [[maybe_unused]] const bool kInstalled = [] {
   if (const char* fault = getenv("VANDORIL_FAULT"); fault != nullptr && *fault != '\0') {
     char* end = nullptr;
@@ -149,10 +143,6 @@ void WriteCount() {
     for (const Mode m : {kStop, kFail, kHold}) mode = strncmp(fault, "stop:fail:hold:" + 5 * (m - 1), 5) == 0 ? m : mode;
     if (mode == kHold && *end == ':') holdPath = end + 1;
     if (mode == kPassThrough || target == 0 || (mode == kHold ? holdPath.empty() : *end != '\0')) End(2, "bad VANDORIL_FAULT=", fault);
-  }
-  if (const char* count = getenv("VANDORIL_FAULT_COUNT"); count != nullptr && *count != '\0') {
-    countPath = count;
-    atexit(WriteCount);
   }
   if (const char* path = getenv("VANDORIL_FAULT_TRACE"); path != nullptr && *path != '\0') {
     if ((trace = fopen(path, "a")) == nullptr) End(2, "cannot open VANDORIL_FAULT_TRACE=", path);
