@@ -177,7 +177,7 @@ TEST_P(RunSafetyTest, AKillAtARandomInstantIsRepaired) {
     const auto runTime = std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - started);
     for (int attempt = 0; attempt < (kSanitized ? 2 : 4); ++attempt) {
       Restore(dir_, d.before);
-      RunPatch(dir_, d.args, {}, "exec timeout -s KILL " + std::to_string((random() % runTime.count()) / 1e6));
+      RunPatch(dir_, d.args, {}, "exec timeout --foreground -s KILL " + std::to_string((random() % runTime.count()) / 1e6));
       if (attempt % 2 == 1 && fs::exists(kJournal)) {
         RunPatch(dir_, d.args, {"VANDORIL_FAULT=stop:" + std::to_string(1 + random() % 40)});
       }
