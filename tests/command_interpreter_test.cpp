@@ -1,5 +1,6 @@
 // The built-in command interpreter, with the installer's own command lines.
 #include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <termios.h>
@@ -107,11 +108,15 @@ TEST_F(CommandInterpreterTest, PauseTakesOneByteOfAFileAndOneKeyOnATerminal) {
   EXPECT_TRUE(waitpid(pid, &status, 0) == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0);
   ASSERT_EQ(tcgetattr(terminal, &after), 0);
   EXPECT_EQ(after.c_lflag, before.c_lflag);
-  // Closing the terminal's last descriptor ends its output once all of it is read.
-  close(terminal);
+  // What the terminal shows, read until its line end has come (10 s at most).
   std::string shown;
   char buffer[256];
-  for (ssize_t got; (got = read(master, buffer, sizeof buffer)) > 0;) shown.append(buffer, got);
+  for (pollfd ready{master, POLLIN, 0}; shown.find('\n') == std::string::npos && poll(&ready, 1, 10000) == 1;) {
+    const ssize_t got = read(master, buffer, sizeof buffer);
+    if (got <= 0) break;
+    shown.append(buffer, static_cast<std::size_t>(got));
+  }
+  close(terminal);
   EXPECT_EQ(shown, kPrompt + "\r\n");  // no "k"
   close(master);
 }
