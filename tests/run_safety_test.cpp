@@ -300,10 +300,13 @@ TEST_P(RunSafetyTest, FoldersThatARunRefusesOrUndoes) {
     // (natively; Wine runs only for the owner of its prefix).
     const bool asUser = row.unprivileged && geteuid() == 0;
     if (asUser && buildUnderTest == kWindowsBuild) continue;
+    // That user may not reach the build folder: the program runs from the game folder, as a player's does.
+    if (asUser) fs::copy_file(VANDORIL_PATCH_EXE, "vandoril-patch");
     row.spoil();
     const FolderContent spoilt = Snapshot(".");
     ASSERT_TRUE(!asUser || std::system("chown -R 65534:65534 .") == 0);
-    const RunResult run = RunPatch(".", {}, {}, asUser ? "exec setpriv --reuid=65534 --regid=65534 --clear-groups" : "");
+    const RunResult run =
+        RunPatch(".", {}, {}, asUser ? "exec setpriv --reuid=65534 --regid=65534 --clear-groups ./vandoril-patch #" : "");
     std::system("chattr -i . 2>/dev/null");
     EXPECT_EQ(run.exitStatus, 1);
     EXPECT_NE(run.err.find(row.message), std::string::npos) << run.err;
