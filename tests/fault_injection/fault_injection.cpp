@@ -196,7 +196,7 @@ Result Operation(const char* function, const char* path, const char* to, int fd,
 #define FD(fd) nullptr, nullptr, fd, false
 #define RELEASE(fd) nullptr, nullptr, fd, true
 
-// `throws` is the exception specification as libc declares it.
+// `throws` is what libc declares the function to throw (its __THROW or nothing).
 #define INTERCEPT(Result, name, parameters, arguments, throws, about) \
   Result name parameters throws { return Operation<Result>(#name, about, [&] { return REAL(name) arguments; }); }
 
