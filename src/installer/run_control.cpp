@@ -8,8 +8,8 @@
 
 #include "installer/roll_back.h"
 #include "installer/run_journal.h"
-#include "installer/shared_state.h"
 #include "installer/run_shell.h"
+#include "installer/shared_state.h"
 #include "platform/console.h"
 #include "platform/durable_files.h"
 #include "platform/files.h"
