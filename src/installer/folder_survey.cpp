@@ -16,7 +16,6 @@ bool Refuse(std::string& problem, const std::string& what, int error) {
 }  // namespace
 
 bool SurveyGameFolder(std::vector<std::string>& absent, std::string& problem) {
-  absent.clear();
   for (const char* folder : {"database", "script"}) {
     int error = 0;
     if (!PathExists(folder)) continue;  // made by the run, or the run fails on its first file there

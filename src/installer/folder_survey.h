@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-// Fills `absent` with the files and folders of FilesTheRunChanges() that the
+// Fills `absent` (passed empty) with the files and folders of FilesTheRunChanges() that the
 // system says do not exist.  False, with `problem` naming the file and the
 // reason, when the run must not begin: the existence of a file cannot be
 // told, "database" or "script" is not a folder that can be listed and
