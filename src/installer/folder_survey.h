@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-// Fills `absent` (passed empty) with the files and folders of FilesTheRunChanges() that the
-// system says do not exist.  False, with `problem` naming the file and the
+// Fills `absent` (passed empty) with the files and folders of
+// FilesTheRunChanges() that the system says do not exist.  False, with `problem` naming the file and the
 // reason, when the run must not begin: the existence of a file cannot be
 // told, "database" or "script" is not a folder that can be listed and
 // written, or a file that a step moves is not a file (or a link to one) that
