@@ -1,43 +1,25 @@
-// Deterministic fault injection for tests.  Preloaded into the program under
-// test (LD_PRELOAD), it counts the program's file operations and, as the
-// environment says, stops the process after one of them, makes one fail, or
-// holds the process before one:
+// Deterministic fault injection, preloaded (LD_PRELOAD) into the program under
+// test.  It counts the program's file operations and, as the environment says:
 //
-//   VANDORIL_FAULT=stop:N        after the N-th operation has completed, the
-//                                process kills itself with SIGKILL (no exit
-//                                handlers, no flush: as a kill or power cut)
-//   VANDORIL_FAULT=fail:N        the N-th operation is not carried out and
-//                                fails with EIO (a close is carried out, since
-//                                Linux always releases the descriptor)
-//   VANDORIL_FAULT=hold:N:PATH   before the N-th operation, creates the empty
-//                                file PATH.held, then waits until PATH exists
-//                                (polling every 10 ms, at most 3000 times)
-//   VANDORIL_FAULT_TRACE=PATH    appends one line per operation to PATH:
-//                                its number, the function, and its path (both
-//                                for a rename or link) or "fd" and its fd
+//   VANDORIL_FAULT=stop:N        kills the process with SIGKILL right after the
+//                                N-th operation (no exit handlers, no flush)
+//   VANDORIL_FAULT=fail:N        fails the N-th with EIO without carrying it out
+//                                (a close is carried out: Linux always releases)
+//   VANDORIL_FAULT=hold:N:PATH   before the N-th, creates PATH.held and waits
+//                                until PATH exists (every 10 ms, 30 s at most)
+//   VANDORIL_FAULT_TRACE=PATH    appends "N function path [path]" or
+//                                "N function fd FD" per operation to PATH
 //
-// N counts from 1.  Counted, once per call whether it succeeds or not: the
-// calls of the table at the end, of a descriptor above 2 (a pipe's too) or of
-// a path not under /dev, /proc or /sys.  Not counted: anything that only looks
-// (stat, access, directory listings), and what libc does through its internal
-// entry points (fopen's own open, fclose's own close, opendir, the loading of
-// libraries).
+// N counts from 1.  Counted, once per call: the calls of the table at the end
+// (every file function that the program and the C++ library import: nm -D) on
+// a descriptor above 2 or a path outside /dev, /proc and /sys.  Lookups (stat,
+// access, listings) and libc's internal calls are not counted.
 //
-// The program never touches anything outside its game folder: a counted
-// operation on a path that is absolute (outside /dev, /proc and /sys) or has a
-// ".." component, either path of a rename or link, is not carried out; the
-// process writes "vandoril_fault_injection: outside the game folder: PATH" to
-// standard error and ends at once with status 86.  This holds from the
-// library's load on: neither libc nor the sanitizers' runtime makes such a
-// call before main, nor anywhere else in the program's runs.
-//
-// Only the process that loads the library first is affected: the variables
-// are removed from its environment, so programs it starts, and a forked child
-// that has not yet started one, run undisturbed; they belong in the
-// environment of the program itself, not of a wrapper.  A program built with
-// AddressSanitizer also needs ASAN_OPTIONS=verify_asan_link_order=0, since this
-// library comes before the sanitizer's runtime.  The programs tested are
-// single-threaded, so plain variables do.
+// A counted path that is absolute or has a ".." component is not carried out:
+// the process says "vandoril_fault_injection: outside the game folder: PATH"
+// and ends with status 86.  Only the first process is affected: the variables
+// leave its environment, so what it starts runs undisturbed.  With
+// AddressSanitizer, ASAN_OPTIONS=verify_asan_link_order=0 is needed.
 #undef _FORTIFY_SOURCE  // the fortified inline wrappers would clash with these definitions
 
 #include <dlfcn.h>
@@ -215,47 +197,29 @@ Result Operation(const char* function, const char* path, const char* to, int fd,
 
 extern "C" {
 INTERCEPT_OPEN(open, (const char* path, int flags, ...), (path, flags, mode))
-INTERCEPT_OPEN(open64, (const char* path, int flags, ...), (path, flags, mode))
 INTERCEPT_OPEN(openat, (int dir, const char* path, int flags, ...), (dir, path, flags, mode))
-INTERCEPT_OPEN(openat64, (int dir, const char* path, int flags, ...), (dir, path, flags, mode))
-INTERCEPT(int, creat, (const char* path, mode_t mode), (path, mode), , PATH(path))
-INTERCEPT(int, creat64, (const char* path, mode_t mode), (path, mode), , PATH(path))
 INTERCEPT(FILE*, fopen, (const char* path, const char* how), (path, how), , PATH(path))
 INTERCEPT(FILE*, fopen64, (const char* path, const char* how), (path, how), , PATH(path))
-INTERCEPT(FILE*, freopen, (const char* path, const char* how, FILE* s), (path, how, s), , PATH(path))
-INTERCEPT(FILE*, freopen64, (const char* path, const char* how, FILE* s), (path, how, s), , PATH(path))
 
 INTERCEPT(ssize_t, read, (int fd, void* b, size_t n), (fd, b, n), , FD(fd))
-INTERCEPT(ssize_t, pread, (int fd, void* b, size_t n, off_t at), (fd, b, n, at), , FD(fd))
-INTERCEPT(ssize_t, pread64, (int fd, void* b, size_t n, off64_t at), (fd, b, n, at), , FD(fd))
-INTERCEPT(ssize_t, readv, (int fd, const struct iovec* parts, int count), (fd, parts, count), , FD(fd))
 INTERCEPT(ssize_t, write, (int fd, const void* b, size_t n), (fd, b, n), , FD(fd))
-INTERCEPT(ssize_t, pwrite, (int fd, const void* b, size_t n, off_t at), (fd, b, n, at), , FD(fd))
-INTERCEPT(ssize_t, pwrite64, (int fd, const void* b, size_t n, off64_t at), (fd, b, n, at), , FD(fd))
 INTERCEPT(ssize_t, writev, (int fd, const struct iovec* parts, int count), (fd, parts, count), , FD(fd))
 
 INTERCEPT(int, close, (int fd), (fd), , RELEASE(fd))
 INTERCEPT(int, fclose, (FILE* stream), (stream), , RELEASE(fileno(stream)))
 INTERCEPT(int, fsync, (int fd), (fd), , FD(fd))
-INTERCEPT(int, fdatasync, (int fd), (fd), , FD(fd))
-INTERCEPT(int, syncfs, (int fd), (fd), __THROW, FD(fd))
 INTERCEPT(int, sync_file_range, (int fd, off64_t at, off64_t n, unsigned int flags), (fd, at, n, flags), , FD(fd))
-INTERCEPT(int, ftruncate, (int fd, off_t length), (fd, length), __THROW, FD(fd))
-INTERCEPT(int, ftruncate64, (int fd, off64_t length), (fd, length), __THROW, FD(fd))
 INTERCEPT(int, fchmod, (int fd, mode_t mode), (fd, mode), __THROW, FD(fd))
 INTERCEPT(int, flock, (int fd, int operation), (fd, operation), __THROW, FD(fd))
 
 INTERCEPT(int, rename, (const char* from, const char* to), (from, to), __THROW, PATHS(from, to))
-INTERCEPT(int, renameat, (int d1, const char* a, int d2, const char* b), (d1, a, d2, b), __THROW, PATHS(a, b))
 INTERCEPT(int, renameat2, (int d1, const char* a, int d2, const char* b, unsigned f), (d1, a, d2, b, f), __THROW,
           PATHS(a, b))
 INTERCEPT(int, link, (const char* from, const char* to), (from, to), __THROW, PATHS(from, to))
-INTERCEPT(int, linkat, (int d1, const char* a, int d2, const char* b, int f), (d1, a, d2, b, f), __THROW, PATHS(a, b))
 INTERCEPT(int, unlink, (const char* path), (path), __THROW, PATH(path))
 INTERCEPT(int, unlinkat, (int dir, const char* path, int flags), (dir, path, flags), __THROW, PATH(path))
 INTERCEPT(int, remove, (const char* path), (path), __THROW, PATH(path))
 INTERCEPT(int, mkdir, (const char* path, mode_t mode), (path, mode), __THROW, PATH(path))
-INTERCEPT(int, mkdirat, (int dir, const char* path, mode_t mode), (dir, path, mode), __THROW, PATH(path))
 INTERCEPT(int, rmdir, (const char* path), (path), __THROW, PATH(path))
 INTERCEPT(int, chmod, (const char* path, mode_t mode), (path, mode), __THROW, PATH(path))
 INTERCEPT(int, fchmodat, (int dir, const char* path, mode_t mode, int f), (dir, path, mode, f), __THROW, PATH(path))
