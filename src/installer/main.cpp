@@ -121,7 +121,6 @@ int main(int argc, char* argv[]) {
   if (FileIsPresent("vandoril_03.dontdelete")) return Refuse(k2005PatchFound, kAfterUninstallation);
 
   if (LockGameFolder() == FolderLockHeldElsewhere) return RefuseWithStatusOne(kAnotherRun);
-  RemoveJournalDraft();
   if (JournalExists()) return Pause(RepairStoppedRun());
   const std::vector<std::string> backups = BackupsInTheFolder();
   if (!backups.empty()) return RefuseBackupsInTheWay(backups);

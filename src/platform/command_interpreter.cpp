@@ -59,7 +59,6 @@ std::string AlreadyExists(const std::string& typed) { return "A subdirectory or 
 // md DIR: makes DIR, and missing directories above it as the interpreter does.
 int MakeDirectory(const std::string& typed) {
   const std::string path = WithoutTrailingSeparators(typed);
-  if (KindOfPath(path) != kNothingThere) return Complain(AlreadyExists(typed));
   for (size_t separator = path.find_first_of(kSeparators, 1);;
        separator = path.find_first_of(kSeparators, separator + 1)) {
     const std::string directory = path.substr(0, separator);

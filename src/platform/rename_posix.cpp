@@ -41,9 +41,6 @@ int RenameNoReplace(const std::string& from, const std::string& to) {
       return Fail(error);
     }
     if (errno == EEXIST) return -1;
-    // ENOENT, ENOTDIR: no such destination folder; EXDEV: another file
-    // system, where no rename can succeed either.
-    if (errno == ENOENT || errno == ENOTDIR || errno == EXDEV) return -1;
   }
   // Last resort, for directories, links and file systems without hard links:
   // check, then rename.
