@@ -107,9 +107,7 @@ TEST_F(ArtStepTest, EachStepItsRulesDotsBackupAndUndo) {
     for (const auto& [from, to] : {std::pair(c.before, c.after), std::pair(c.after, c.before)}) {
       std::filesystem::remove(c.archive + ".bak");
       WriteFile(c.archive + ".big", plain + from);
-      testing::internal::CaptureStdout();
-      c.step();
-      EXPECT_EQ(testing::internal::GetCapturedStdout(), c.dots) << c.archive;
+      EXPECT_EQ(Captured(c.step).first, c.dots) << c.archive;
       EXPECT_EQ(ReadFile(c.archive + ".big") + ReadFile(c.archive + ".bak"), plain + to + plain + from);
     }
 }

@@ -30,15 +30,6 @@ std::string Crlf(std::initializer_list<Lines> parts, int side = 0) {
   return bytes;
 }
 
-// Runs `step`; returns what it wrote to standard output and error.
-std::pair<std::string, std::string> RunCaptured(void (*step)()) {
-  testing::internal::CaptureStdout();
-  testing::internal::CaptureStderr();
-  step();
-  const std::string out = testing::internal::GetCapturedStdout();
-  return {out, testing::internal::GetCapturedStderr()};
-}
-
 using DatabaseTest = GameFolderTest;
 
 // As Windows text mode reads lines (the line stream's test compares the rest
@@ -180,7 +171,7 @@ TEST_F(DatabaseTest, TheDatabasesOf34And41ExchangeAndEveryDatabaseSwapsItsIds) {
   WriteFile("database/country41.sav", kCountry41);
   WriteFile("database/country7.sav", Crlf({Records()}));
   fs::create_directories("database/bak");
-  EXPECT_EQ(RunCaptured(SwapCountryDatabases).first, std::string(208, '.'));
+  EXPECT_EQ(Captured(SwapCountryDatabases).first, std::string(208, '.'));
   EXPECT_EQ(ReadFile("database/country34.sav") + ReadFile("database/country41.sav"), k41As34 + k34As41);
   EXPECT_EQ(ReadFile("database/country7.sav"), Crlf({Records()}, 1));
   EXPECT_TRUE(Exists("database/country6.sav")) << "a missing database ends up as an empty file";
@@ -209,7 +200,7 @@ TEST_F(DatabaseTest, TheTwoRecordsOfTheCountryListExchangePlacesAndEveryOtherLin
     SCOPED_TRACE(c.before);
     fs::remove_all("database");
     WriteFile("database/countries.sav", c.before);
-    const auto [out, err] = RunCaptured(PatchCountryList);
+    const auto [out, err] = Captured(PatchCountryList);
     EXPECT_EQ(ReadFile("database/countries.sav"), c.after);
     EXPECT_EQ(ReadFile("database/bak/countries.sav"), c.before) << "the previous list is the backup";
     EXPECT_EQ(out, c.problem.empty() ? "..." : ".");
@@ -230,7 +221,7 @@ TEST_F(DatabaseTest, TheResultsScriptReplacesMatchingLinesWhole) {
       "34 ; San_Marino, twice>41 ; San_Marino", " 34 ; San_Marino", "34 ; san_marino", "34 ; San Marino",
       "34 ; San_Marin", "34 ;San_Marino", "41 ; Netherland", "\t41 ; Netherlands\t1"};
   WriteFile("script/Results.txt", Crlf({script}));
-  EXPECT_EQ(RunCaptured(PatchResultsScript).first, std::string(8, '.'));
+  EXPECT_EQ(Captured(PatchResultsScript).first, std::string(8, '.'));
   EXPECT_EQ(ReadFile("script/Results.txt"), Crlf({script}, 1));
   EXPECT_EQ(ReadFile("script/Results.bak"), Crlf({script}));
 }

@@ -15,6 +15,15 @@ void WriteFile(const std::string& path, const std::string& bytes);
 std::string ReadFile(const std::string& path);
 bool Exists(const std::string& path);
 
+// What `call` writes to standard output and to standard error.
+template <typename Call>
+std::pair<std::string, std::string> Captured(Call call) {
+  testing::internal::CaptureStdout(), testing::internal::CaptureStderr();
+  call();
+  std::string out = testing::internal::GetCapturedStdout();
+  return {out, testing::internal::GetCapturedStderr()};
+}
+
 // The native build, and the Windows one under Wine where MinGW-w64 and Wine
 // were found; buildUnderTest is the one that RunPatch and MakeSampleGame use.
 enum Build { kNativeBuild, kWindowsBuild };
