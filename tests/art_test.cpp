@@ -1,5 +1,5 @@
-// The artwork archives: the block scanner against a plain scan, whatever the
-// block size and wherever a pattern falls; the three steps in a game folder.
+// The artwork archives: the block scanner against a plain scan, whatever the block size and wherever a pattern
+// falls; the three steps in a game folder.
 #include <algorithm>
 #include <filesystem>
 #include <iostream>
@@ -15,9 +15,8 @@ namespace {
 const std::vector<SubstitutionRule>* const kSets[] = {&Art01Rules(), &Art02Rules(), &Art03Rules()};
 using Outcome = std::pair<std::string, std::size_t>;  // bytes written, dots printed
 
-// The plain scan: at each position the first rule whose pattern stands there
-// is replaced, or else one byte copied.  Each position visited is a pass, and
-// so is the read that meets the end; art_01's rules (set 0) print a dot per
+// The plain scan: at each position the first rule whose pattern stands there is replaced, or else one byte copied.
+// Each position visited is a pass, and so is the read that meets the end; art_01's rules (set 0) print a dot per
 // million passes.  Leaves the number of passes in `*passes`.
 Outcome Expected(const std::string& input, int set, std::size_t* passes = nullptr) {
   Outcome outcome;
@@ -62,9 +61,8 @@ std::string RandomInput(std::mt19937& random, std::size_t length) {
   return input.substr(0, length);
 }
 
-// Every block size, patterns across small blocks' boundaries and at the end;
-// progress dots exact to one pass, where a plain prefix puts the passes of a
-// random input at the second dot's edge, and one before it.
+// Every block size, patterns across small blocks' boundaries and at the end; progress dots exact to one pass, where
+// a plain prefix puts the passes of a random input at the second dot's edge, and one before it.
 TEST(ArtScanner, MatchesThePlainScanAndUndoesItself) {
   std::mt19937 random(20240611);
   std::vector<std::string> inputs;
@@ -90,9 +88,8 @@ TEST(ArtScanner, MatchesThePlainScanAndUndoesItself) {
   }
 }
 
-// Each step its rules, with their edges and near misses after a million plain
-// bytes: a dot as the step begins, one per replacement, for art_01 alone one
-// per million passes.  The backup keeps the archive; the step undoes itself.
+// Each step its rules, with their edges and near misses after a million plain bytes: a dot as the step begins, one
+// per replacement, for art_01 alone one per million passes.  The backup keeps the archive; the step undoes itself.
 using ArtStepTest = GameFolderTest;
 TEST_F(ArtStepTest, EachStepItsRulesDotsBackupAndUndo) {
   const std::string plain =

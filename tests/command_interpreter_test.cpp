@@ -44,9 +44,9 @@ std::string CouldNotFind(const std::string& path) { return "Could Not Find " + (
 
 using CommandInterpreterTest = GameFolderTest;
 
-// Each line's effect shows in the final listing: a failed or refused line
-// changes nothing, and no file is ever replaced or lost.  "del DIR\*.* /Q /F"
-// takes read-only files but no subdirectory, nothing below and nothing outside.
+// Each line's effect shows in the final listing: a failed or refused line changes nothing, and no file is ever
+// replaced or lost.  "del DIR\*.* /Q /F" takes read-only files but no subdirectory, nothing below and nothing
+// outside.
 TEST_F(CommandInterpreterTest, MdMoveDelRmdirHaveTheWindowsEffectAndAnyOtherLineIsRefused) {
   WriteFile("list.sav", "list");
   WriteFile("bak/list.sav", "backup");
@@ -73,9 +73,8 @@ TEST_F(CommandInterpreterTest, MdMoveDelRmdirHaveTheWindowsEffectAndAnyOtherLine
                                            "outside/file=x"}));
 }
 
-// With standard input from a file, "pause" takes one byte; on a terminal one
-// key, not echoed.  The terminal's settings come back after the key, and
-// after an interrupt, which then ends the process; an ignored hangup stays
+// With standard input from a file, "pause" takes one byte; on a terminal one key, not echoed.  The terminal's
+// settings come back after the key, and after an interrupt, which then ends the process; an ignored hangup stays
 // ignored.
 TEST_F(CommandInterpreterTest, PauseTakesOneByteOfAFileAndOneKeyOnATerminal) {
   WriteFile("keys", "xy\n");
@@ -129,8 +128,8 @@ int LowestFreeDescriptor() {
   return fd;
 }
 
-// The editor's exit status comes back; an interrupt typed meanwhile is the
-// editor's alone, and afterwards the installer's again; no descriptor stays open.
+// The editor's exit status comes back; an interrupt typed meanwhile is the editor's alone, and afterwards the
+// installer's again; no descriptor stays open.
 TEST_F(CommandInterpreterTest, TheEditorCommandRunsEditorExeWithTheSingleArgumentMaster) {
   ExpectAll({{"\"editor.exe -master\"", "'editor.exe" + kNotRecognized}});
   WriteFile("editor.exe", "#!/bin/sh\nprintf '%s|' \"$#\" \"$@\" > editor.args\n"
@@ -152,8 +151,8 @@ TEST_F(CommandInterpreterTest, TheEditorCommandRunsEditorExeWithTheSingleArgumen
   sigaction(SIGQUIT, &quit, nullptr);
 }
 
-// A Windows program, which cannot be started directly, is handed to the first
-// "wine" on the PATH that is an executable file in an absolute directory.
+// A Windows program, which cannot be started directly, is handed to the first "wine" on the PATH that is an
+// executable file in an absolute directory.
 TEST_F(CommandInterpreterTest, AWindowsEditorIsHandedToWine) {
   WriteFile("editor.exe", "MZ, not a program of this system");
   for (const char* wine : {"here/wine", "plain/wine", "bin/wine", "dir/wine/x"}) WriteFile(wine, "#!/bin/sh\n");

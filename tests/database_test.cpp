@@ -1,5 +1,5 @@
-// The text files: the plain line reader, the line streaming of the databases
-// against it, and the steps of the databases, the list and the script.
+// The text files: the plain line reader, the line streaming of the databases against it, and the steps of the
+// databases, the list and the script.
 #include <filesystem>
 #include <map>
 #include <random>
@@ -18,8 +18,8 @@ namespace {
 
 using Lines = std::vector<std::string>;
 
-// The lines of each part in turn, each followed by CR LF; with `side` 0 or 1,
-// a line "a>b" stands for "a" or "b": before or after a step.
+// The lines of each part in turn, each followed by CR LF; with `side` 0 or 1, a line "a>b" stands for "a" or "b":
+// before or after a step.
 std::string Crlf(std::initializer_list<Lines> parts, int side = 0) {
   std::string bytes;
   for (const Lines& part : parts)
@@ -32,9 +32,8 @@ std::string Crlf(std::initializer_list<Lines> parts, int side = 0) {
 
 using DatabaseTest = GameFolderTest;
 
-// As Windows text mode reads lines (the line stream's test compares the rest
-// with it): a Ctrl-Z as the last byte is dropped; one with more bytes after it
-// stops the reading, at its offset (-1: none).
+// As Windows text mode reads lines (the line stream's test compares the rest with it): a Ctrl-Z as the last byte is
+// dropped; one with more bytes after it stops the reading, at its offset (-1: none).
 TEST(TextLines, ReadsLinesTheWayTextModeDoes) {
   const struct { std::string bytes; Lines lines; std::streamoff endMark = -1; } cases[] = {
       {"\x1A", {}}, {"a\r\x1A", {"a\r"}}, {"a\r\nb\x1A" "c\r\nd\r\n", {"a"}, 4}, {"ab\x1A\r\n", {}, 2},
@@ -49,9 +48,8 @@ TEST(TextLines, ReadsLinesTheWayTextModeDoes) {
   }
 }
 
-// The chunked streaming gives the bytes of the plain line reader and writer,
-// and calls the rewrite for exactly the lines it asks for (with the count of
-// lines passed over), wherever the chunks and 64-byte blocks end.
+// The chunked streaming gives the bytes of the plain line reader and writer, and calls the rewrite for exactly the
+// lines it asks for (with the count of lines passed over), wherever the chunks and 64-byte blocks end.
 TEST_F(DatabaseTest, LineStreamMatchesTheTextLineReaderForEveryChunkSize) {
   const std::uint64_t kAnswers[] = {kEveryLine, kEveryLine, kEveryLine, kEveryLine, kNoLine, kNoLine, 1, 4, 7, 10};
   auto pick = [random = std::mt19937(7)](int below) mutable { return static_cast<int>(random() % below); };
@@ -95,8 +93,8 @@ TEST_F(DatabaseTest, LineStreamMatchesTheTextLineReaderForEveryChunkSize) {
       ASSERT_EQ(ReadFile("out"), expected.str());
     }
   }
-  // A Ctrl-Z with more bytes after it fails the run with its offset, wherever
-  // the chunks end; so it does in the script.
+  // A Ctrl-Z with more bytes after it fails the run with its offset, wherever the chunks end; so it does in the
+  // script.
   WriteFile("in", std::string(130, 'a') + "\r\n\x1A\r\n");
   for (std::size_t chunk : {1, 64, 132, 133, 4096}) {
     EXPECT_EXIT((OpenStepFiles("in", "out"), StreamSharedLines('%', [](char*, std::size_t, std::uint64_t) {
@@ -138,9 +136,8 @@ std::string Database(const std::string& name, const std::string& id, const std::
 const std::string kCountry34 = Database("San Marino", "34", "22"), kCountry41 = Database("Niederlande", "41", "29");
 const std::string k41As34 = Database("Niederlande", "34", "22"), k34As41 = Database("San Marino", "41", "29");
 
-// Records: "34" and "41" trade places at lines 103 and 105 of a club and 7 and
-// 8 of a player, counted from the marker, and nowhere else.  `at` lists the
-// lines other than "x".
+// Records: "34" and "41" trade places at lines 103 and 105 of a club and 7 and 8 of a player, counted from the
+// marker, and nowhere else.  `at` lists the lines other than "x".
 const struct {
   const char* marker;
   int length;
@@ -180,9 +177,8 @@ TEST_F(DatabaseTest, TheDatabasesOf34And41ExchangeAndEveryDatabaseSwapsItsIds) {
 const Lines kSan = {"San Marino", "SMR", "34", "1", "Serravalle", "end"};
 const Lines kNed = {"Niederlande", "NED", "41", "9", "Amsterdam", "end"};
 
-// Each row: the list before and after, and why it was written back unchanged
-// (exchanging a missing or repeated record would drop a country).  A record
-// is the line that begins with the name and the five lines after it.
+// Each row: the list before and after, and why it was written back unchanged (exchanging a missing or repeated
+// record would drop a country).  A record is the line that begins with the name and the five lines after it.
 TEST_F(DatabaseTest, TheTwoRecordsOfTheCountryListExchangePlacesAndEveryOtherLineStays) {
   const Lines sanWithNames = {"San Marino (SMR)", "Niederlande", "3", "San Marino", "5", "6"};
   const Lines notRecords = {"H", " San Marino", "san marino", "Niederland"};
@@ -210,9 +206,8 @@ TEST_F(DatabaseTest, TheTwoRecordsOfTheCountryListExchangePlacesAndEveryOtherLin
   }
 }
 
-// A line that begins with one of the four prefixes is replaced as a whole,
-// whatever follows the prefix; near misses stay.  A dot as the step begins and
-// one per line replaced; the backup keeps the script.
+// A line that begins with one of the four prefixes is replaced as a whole, whatever follows the prefix; near misses
+// stay.  A dot as the step begins and one per line replaced; the backup keeps the script.
 TEST_F(DatabaseTest, TheResultsScriptReplacesMatchingLinesWhole) {
   const Lines script = {
       "; results", "34 ; San_Marino>41 ; San_Marino", "", "41 ; Netherlands\t1>34 ; Netherlands\t1",

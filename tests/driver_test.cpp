@@ -1,6 +1,5 @@
-// Runs of each build of the program in sample game folders: every row of
-// the install/uninstall/refusal decision with its exact console output (on
-// Windows as the console shows it), and a full disk.
+// Runs of each build of the program in sample game folders: every row of the install/uninstall/refusal decision
+// with its exact console output (on Windows as the console shows it), and a full disk.
 #include <filesystem>
 
 #include "test_support.h"
@@ -19,8 +18,8 @@ const std::string kUninstallFirst = "\nAfter uninstallation, execute this patch 
 const std::string kAlreadyInstalled =
     "Patch is already installed. Aborting installation.\n"
     "To uninstall the patch please execute the file \"Brisco-UnInstall.exe\".\n" + kPause;
-// One dot as each rewriting step begins and one per replacement in the small
-// files below (archives 2, 1, 1; country list 2; script 2), and 2 + 206 for the databases.
+// One dot as each rewriting step begins and one per replacement in the small files below (archives 2, 1, 1; country
+// list 2; script 2), and 2 + 206 for the databases.
 const std::string kUninstall =
     "This will take some time. Please wait until the window closes..." + std::string(221, '.') + "\n" + kPause;
 const std::string kInstall =
@@ -32,8 +31,8 @@ using DriverTest = BothBuilds<GameFolderTest>;
 INSTANTIATE_FOR_BOTH_BUILDS(DriverTest);
 
 TEST_P(DriverTest, EveryDecisionWithItsExactOutput) {
-  // Files present: E editor.exe, F a folder named editor.exe, B beta marker,
-  // 3 the 2005 patch's marker, M install marker, U uninstaller.
+  // Files present: E editor.exe, F a folder named editor.exe, B beta marker, 3 the 2005 patch's marker, M install
+  // marker, U uninstaller.
   const struct { const char* present; std::vector<std::string> args; std::string out; } rows[] = {
       {"", {}, kEditorMissing}, {"FB3MU", {"/uninstall"}, kEditorMissing}, {"EB3MU", {"/uninstall"},
        "Beta Patch found. Please uninstall the Betapatch first. Therefor you need the Betapatch-Installer." +
@@ -84,8 +83,8 @@ TEST_P(DriverTest, EveryDecisionWithItsExactOutput) {
   }
 }
 
-// A file-size limit makes writes fail with EFBIG as a full disk does (the
-// signal being ignored).  Whichever file it stops at, the run is undone.
+// A file-size limit makes writes fail with EFBIG as a full disk does (the signal being ignored).  Whichever file it
+// stops at, the run is undone.
 TEST_P(DriverTest, AFullDiskUndoesTheRun) {
   ASSERT_NO_FATAL_FAILURE(MakeSampleGame(dir_));
   const FolderContent pristine = Snapshot(dir_);

@@ -1,5 +1,5 @@
-// The rename that never replaces a file, also its way round where the system
-// has no such rename, and the flush that copies permissions.
+// The rename that never replaces a file, also its way round where the system has no such rename, and the flush that
+// copies permissions.
 #include <sys/syscall.h>
 #include <unistd.h>
 
@@ -27,8 +27,8 @@ namespace {
 
 using FileOperationsTest = GameFolderTest;
 
-// With the system's own no-replace rename, then with each refusal of it that
-// leaves the way round; any other failure of it is final.
+// With the system's own no-replace rename, then with each refusal of it that leaves the way round; any other
+// failure of it is final.
 TEST_F(FileOperationsTest, RenameNoReplaceMovesOrFailsWithoutChangingAnything) {
   for (int refused : {0, EINVAL, ENOSYS, EPERM, EOPNOTSUPP}) {
     SCOPED_TRACE(refused);
@@ -60,8 +60,8 @@ TEST_F(FileOperationsTest, RenameNoReplaceMovesOrFailsWithoutChangingAnything) {
   EXPECT_TRUE(Exists("art_01.big") && !Exists("art_03.bak"));
 }
 
-// The permissions of the model, unless there is none; a model that cannot be
-// looked at or a file that cannot be changed or flushed fails.
+// The permissions of the model, unless there is none; a model that cannot be looked at or a file that cannot be
+// changed or flushed fails.
 TEST_F(FileOperationsTest, SyncFileWithPermissionsOfCopiesTheModelsPermissions) {
   WriteFile("model", "");
   WriteFile("file", "");

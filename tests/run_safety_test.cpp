@@ -1,6 +1,5 @@
-// A run that fails leaves the game folder as before it; a run stopped at any
-// instant is undone or finished by the next run; a journal is followed only
-// when this program wrote it; a run begins only when it could be undone.
+// A run that fails leaves the game folder as before it; a run stopped at any instant is undone or finished by the
+// next run; a journal is followed only when this program wrote it; a run begins only when it could be undone.
 #include <unistd.h>
 
 #include <cctype>
@@ -50,10 +49,9 @@ struct Direction {
 
 class RunSafetyFolder : public GameFolderTest {
  protected:
-  // A sample game with a read-only archive and database (on Windows the
-  // read-only attribute, which Wine shows as no write permission), installed
-  // and not.  An install rewrites every archive, the list, the script and
-  // every database, makes only the marker, and keeps each file's permissions.
+  // A sample game with a read-only archive and database (on Windows the read-only attribute, which Wine shows as no
+  // write permission), installed and not.  An install rewrites every archive, the list, the script and every
+  // database, makes only the marker, and keeps each file's permissions.
   void MakeDirections() {
     ASSERT_NO_FATAL_FAILURE(MakeSampleGame(dir_, kSmallGame));
     const bool windows = buildUnderTest == kWindowsBuild;
@@ -77,9 +75,8 @@ class RunSafetyFolder : public GameFolderTest {
                     {undone + "still installed. To remove it, run the patch again with /uninstall.", finished + "removed."}}};
   }
 
-  // After whatever the run before left, one more run of `d.args` must leave
-  // the folder as before or after a complete run, saying what it repaired
-  // and doing nothing else, and the run after that must go the next way.
+  // After whatever the run before left, one more run of `d.args` must leave the folder as before or after a
+  // complete run, saying what it repaired and doing nothing else, and the run after that must go the next way.
   void ExpectRepairedAndUsable(const Direction& d, const std::string& context) {
     SCOPED_TRACE(context);
     const RunResult repair = RunPatch(dir_, d.args);
@@ -107,15 +104,12 @@ class FaultSweepTest : public RunSafetyFolder, public ::testing::WithParamInterf
   void SetUp() override { buildUnderTest = std::get<0>(GetParam()), RunSafetyFolder::SetUp(); }
 };
 
-// A kill right after any file operation of an install or an uninstall is
-// repaired by the next run.  An I/O error in any of them leaves the folder
-// as before the run (status 1) or, where the run could get round it (or a
-// presence test made it refuse), as after it or as before it (status 0).
-// Of the operations that the 206 databases repeat, only those of 1, 34, 35,
-// 41, 50 and 206 (which the run treats apart) are taken; under the
-// sanitizers every fourth operation, on the Windows build about 40 spread
-// over the run.  VANDORIL_FULL_SWEEP=1 takes every one.  Some repairs are
-// stopped too: the next run repairs all the same.
+// A kill right after any file operation of an install or an uninstall is repaired by the next run.  An I/O error in
+// any of them leaves the folder as before the run (status 1) or, where the run could get round it (or a presence
+// test made it refuse), as after it or as before it (status 0).  Of the operations that the 206 databases repeat,
+// only those of 1, 34, 35, 41, 50 and 206 (which the run treats apart) are taken; under the sanitizers every fourth
+// operation, on the Windows build about 40 spread over the run.  VANDORIL_FULL_SWEEP=1 takes every one.  Some
+// repairs are stopped too: the next run repairs all the same.
 TEST_P(FaultSweepTest, NothingIsLostOrLeftHalfPatched) {
   ASSERT_NO_FATAL_FAILURE(MakeDirections());
   const Direction& d = directions_[std::get<1>(GetParam())];
@@ -125,11 +119,8 @@ TEST_P(FaultSweepTest, NothingIsLostOrLeftHalfPatched) {
   int country = 0;  // the database the operations are about, 0 for none
   for (std::string line; std::getline(lines, line);) {
     const std::size_t at = line.find("country");
-    if (at != std::string::npos && std::isdigit(static_cast<unsigned char>(line[at + 7]))) {
-      country = std::stoi(line.substr(at + 7));
-    } else if (line.find(" fd ") == std::string::npos) {
-      country = 0;
-    }
+    const bool named = at != std::string::npos && std::isdigit(static_cast<unsigned char>(line[at + 7]));
+    country = named ? std::stoi(line.substr(at + 7)) : line.find(" fd ") == std::string::npos ? 0 : country;
     if (full || std::set<int>{0, 1, 34, 35, 41, 50, 206}.count(country)) operations.push_back(std::stoi(line));
   }
   const std::size_t stride = kSanitized ? 4 : buildUnderTest == kWindowsBuild && !full ? operations.size() / 40 + 1 : 1;
@@ -147,15 +138,14 @@ TEST_P(FaultSweepTest, NothingIsLostOrLeftHalfPatched) {
     }
     const RunResult failed = RunPatch(dir_, d.args, {"VANDORIL_FAULT=fail:" + n});
     const FolderContent now = Snapshot(dir_);
-    if (failed.exitStatus == 1 && now.count(kJournal) != 0) {
-      // Only deleting a backup can fail once every file is on disk: the
-      // journal stays, and the next run finishes.
-      ASSERT_NE(failed.err.find("could not be deleted"), std::string::npos) << context << failed.err;
-      ASSERT_NO_FATAL_FAILURE(ExpectRepairedAndUsable(d, "failed, " + context));
-    } else {
+    if (failed.exitStatus != 1 || now.count(kJournal) == 0) {
       ASSERT_TRUE(failed.exitStatus == 1 ? now == d.before : failed.exitStatus == 0 && (now == d.after || now == d.before))
           << context << ": status " << failed.exitStatus << "\n" << failed.err;
+      continue;
     }
+    // Only deleting a backup can fail once every file is on disk: the journal stays, and the next run finishes.
+    ASSERT_NE(failed.err.find("could not be deleted"), std::string::npos) << context << failed.err;
+    ASSERT_NO_FATAL_FAILURE(ExpectRepairedAndUsable(d, "failed, " + context));
   }
   std::cout << d.name << ": " << (std::get<2>(GetParam()) ? "stops" : "I/O errors") << " injected at " << swept
             << " of " << operations.size() << " operations\n";
@@ -169,11 +159,10 @@ INSTANTIATE_TEST_SUITE_P(InstallAndUninstall, FaultSweepTest,
                                   (std::get<2>(info.param) ? "Stopped" : "Failing");
                          });
 
-// While an install is held: a second run changes nothing and says that
-// another run works (on Windows the lock file is there); the first then
-// completes as if alone.  A "database\bak" that cannot be removed at the
-// end (a folder made in it while the run is held) ends the complete run
-// with status 1 and the journal kept; the next run finishes it.
+// While an install is held: a second run changes nothing and says that another run works (on Windows the lock file
+// is there); the first then completes as if alone.  A "database\bak" that cannot be removed at the end (a folder
+// made in it while the run is held) ends the complete run with status 1 and the journal kept; the next run finishes
+// it.
 TEST_P(RunSafetyTest, OneRunAtATimeAndABackupFolderThatStays) {
   ASSERT_NO_FATAL_FAILURE(MakeDirections());
   const Direction& install = directions_[0];
@@ -215,11 +204,10 @@ TEST_P(RunSafetyTest, OneRunAtATimeAndABackupFolderThatStays) {
   ASSERT_NO_FATAL_FAILURE(ExpectRepairedAndUsable(install, "database\\bak stayed"));
 }
 
-// Folders that a run refuses (status 1, a pause) or undoes (status 1), with
-// nothing changed in the folder or beside it: backups that no journal
-// accounts for, a journal this program did not write, a folder or file that
-// the run could not undo, a folder that cannot be written.  A journal this
-// program wrote is followed, and the folder then installs and uninstalls.
+// Folders that a run refuses (status 1, a pause) or undoes (status 1), with nothing changed in the folder or beside
+// it: backups that no journal accounts for, a journal this program did not write, a folder or file that the run
+// could not undo, a folder that cannot be written.  A journal this program wrote is followed, and the folder then
+// installs and uninstalls.
 TEST_P(RunSafetyTest, FoldersThatARunRefusesOrUndoes) {
   const std::string game = dir_ + "/game", victim = dir_ + "/victim.txt";
   ASSERT_NO_FATAL_FAILURE(MakeSampleGame(game, kSmallGame));
@@ -277,8 +265,8 @@ TEST_P(RunSafetyTest, FoldersThatARunRefusesOrUndoes) {
   WriteFile(victim, "not the game's");
   for (const Row& row : rows) {
     SCOPED_TRACE(::testing::PrintToString(row.message));
-    // The superuser reads any folder: the program runs as another user then
-    // (natively; Wine runs only for the owner of its prefix).
+    // The superuser reads any folder: the program runs as another user then (natively; Wine runs only for the owner
+    // of its prefix).
     const bool asUser = row.unprivileged && geteuid() == 0;
     if (asUser && buildUnderTest == kWindowsBuild) continue;
     // That user may not reach the build folder: the program runs from the game folder, as a player's does.
@@ -304,8 +292,8 @@ TEST_P(RunSafetyTest, FoldersThatARunRefusesOrUndoes) {
   EXPECT_TRUE(Snapshot(".") == pristine);
 }
 
-// Random bytes and damaged real journals never crash the reader, and what it
-// accepts names only files that a run may create, each once.
+// Random bytes and damaged real journals never crash the reader, and what it accepts names only files that a run
+// may create, each once.
 TEST(JournalReader, AcceptsOnlyWhatThisProgramWrites) {
   const std::vector<std::string> known = FilesTheRunChanges();
   std::mt19937 random(12);

@@ -68,10 +68,9 @@ RunResult RunPatch(const std::string& dir, const std::vector<std::string>& args,
   }
   command.insert(command.end(), faults.begin(), faults.end());
   if (windows) {
-    // Wine, quiet and without windows, in the build's prefix, with address space
-    // randomisation off: this Wine has no preloader, and one new process in a
-    // couple of thousand would otherwise fail to map its shared user data and
-    // never start.  Its server stays 15 s after the last process.
+    // Wine, quiet and without windows, in the build's prefix, with address space randomisation off: this Wine has
+    // no preloader, and one new process in a couple of thousand would otherwise fail to map its shared user data
+    // and never start.  Its server stays 15 s after the last process.
     [[maybe_unused]] static const int server = [] {
       setenv("WINEPREFIX", VANDORIL_BUILD_DIR "/wine-prefix", 1);
       setenv("WINEDEBUG", "-all", 1);
@@ -91,9 +90,8 @@ RunResult RunPatch(const std::string& dir, const std::vector<std::string>& args,
   RunResult run = Run(command, dir);
   run.rawOut = run.out;
   if (windows) {
-    // Wine closes the handles of an ended process (deleting its run's lock
-    // file) only when its server gets to it, Windows before the process
-    // ends: this waits for that, at most 10 s.
+    // Wine closes the handles of an ended process (deleting its run's lock file) only when its server gets to it,
+    // Windows before the process ends: this waits for that, at most 10 s.
     for (int waited = 0; !locked && Exists(dir + "/vandoril_06.lock") && waited < 1000; ++waited) {
       std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }

@@ -1,5 +1,4 @@
-// Helpers of the tests: temporary folders, whole files, and runs of each
-// build of the program in a game folder.
+// Helpers of the tests: temporary folders, whole files, and runs of each build of the program in a game folder.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -8,8 +7,8 @@
 #include <string>
 #include <vector>
 
-// A fresh empty directory, in memory (/dev/shm) where there is one.  Whole
-// files: WriteFile creates missing folders, ReadFile gives "" for a missing file.
+// A fresh empty directory, in memory (/dev/shm) where there is one.  Whole files: WriteFile creates missing
+// folders, ReadFile gives "" for a missing file.
 std::string MakeTempDir();
 void WriteFile(const std::string& path, const std::string& bytes);
 std::string ReadFile(const std::string& path);
@@ -24,16 +23,15 @@ std::pair<std::string, std::string> Captured(Call call) {
   return {out, testing::internal::GetCapturedStderr()};
 }
 
-// The native build, and the Windows one under Wine where MinGW-w64 and Wine
-// were found; buildUnderTest is the one that RunPatch and MakeSampleGame use.
+// The native build, and the Windows one under Wine where MinGW-w64 and Wine were found; buildUnderTest is the one
+// that RunPatch and MakeSampleGame use.
 enum Build { kNativeBuild, kWindowsBuild };
 std::vector<Build> BuildsUnderTest();
 extern Build buildUnderTest;
 
-// Runs the program under test in `dir` with `args`, standard input from
-// /dev/null; with `faults` ("VANDORIL_FAULT=stop:12") its fault-injecting
-// variant; preceded by the shell text `wrapper`.  A kill is status -1; the
-// Windows build's output is given as the native one's (LF, "pause" text).
+// Runs the program under test in `dir` with `args`, standard input from /dev/null; with `faults`
+// ("VANDORIL_FAULT=stop:12") its fault-injecting variant; preceded by the shell text `wrapper`.  A kill is status
+// -1; the Windows build's output is given as the native one's (LF, "pause" text).
 struct RunResult {
   int exitStatus = -1;
   std::string out, err, rawOut;  // rawOut: standard output as it was
@@ -41,13 +39,12 @@ struct RunResult {
 RunResult RunPatch(const std::string& dir, const std::vector<std::string>& args = {},
                    const std::vector<std::string>& faults = {}, const std::string& wrapper = "");
 
-// Writes a sample game at the absolute path `folder` with the generator's
-// `options`, with the editor stand-in of the build under test.
+// Writes a sample game at the absolute path `folder` with the generator's `options`, with the editor stand-in of
+// the build under test.
 void MakeSampleGame(const std::string& folder, const std::vector<std::string>& options = {});
 
-// Everything under `dir` (the editor's log aside) by relative path: a file's
-// permission bits and bytes, a folder's bits and "<dir>", a link's target.
-// Restore makes `dir` hold exactly that.
+// Everything under `dir` (the editor's log aside) by relative path: a file's permission bits and bytes, a folder's
+// bits and "<dir>", a link's target.  Restore makes `dir` hold exactly that.
 using FolderContent = std::map<std::string, std::string>;
 FolderContent Snapshot(const std::string& dir);
 void Restore(const std::string& dir, const FolderContent& content);

@@ -15,11 +15,10 @@
 // a descriptor above 2 or a path outside /dev, /proc and /sys.  Lookups (stat,
 // access, listings) and libc's internal calls are not counted.
 //
-// A counted path that is absolute or has a ".." component is not carried out:
-// the process says "vandoril_fault_injection: outside the game folder: PATH"
-// and ends with status 86.  Only the first process is affected: the variables
-// leave its environment, so what it starts runs undisturbed.  With
-// AddressSanitizer, ASAN_OPTIONS=verify_asan_link_order=0 is needed.
+// A counted path that is absolute or has a ".." component is not carried out: the process says
+// "vandoril_fault_injection: outside the game folder: PATH" and ends with status 86.  Only the first process is
+// affected: the variables leave its environment, so what it starts runs undisturbed.  With AddressSanitizer,
+// ASAN_OPTIONS=verify_asan_link_order=0 is needed.
 #undef _FORTIFY_SOURCE  // the fortified inline wrappers would clash with these definitions
 
 #include <dlfcn.h>
@@ -43,8 +42,8 @@ namespace {
 
 enum Mode { kPassThrough, kStop, kFail, kHold };
 
-// Zero-initialised: the first intercepted call may come before this library's
-// constructor.  The paths stay where exec put the environment.
+// Zero-initialised: the first intercepted call may come before this library's constructor.  The paths stay where
+// exec put the environment.
 bool initialized;
 pid_t owner;
 Mode mode;
@@ -63,8 +62,8 @@ void Say(const char* message, const char* detail) {
   abort();
 }
 
-// The next definition of `name` after this library, looked up on first use:
-// libc's, or that of a sanitizer runtime that calls libc's in turn.
+// The next definition of `name` after this library, looked up on first use: libc's, or that of a sanitizer runtime
+// that calls libc's in turn.
 #define REAL(name)                                                                          \
   ([] {                                                                                     \
     static decltype(&name) real;                                                            \
@@ -86,8 +85,7 @@ void ParseFault(const char* text) {
   holdPath = end + 1;
 }
 
-// The value of the variable `name`, or null when it is unset or empty;
-// removes the variable from the environment.
+// The value of the variable `name`, or null when it is unset or empty; removes the variable from the environment.
 const char* Take(const char* name) {
   const char* value = getenv(name);
   unsetenv(name);
@@ -142,8 +140,8 @@ void WaitForHoldFile() {
   for (int polls = 0; polls < 3000 && access(holdPath, F_OK) != 0; ++polls) nanosleep(&tenMilliseconds, nullptr);
 }
 
-// One call of `function` about `path` (and `to`) or else the descriptor `fd`,
-// which `call` carries out; one that `releases` a descriptor also when it fails.
+// One call of `function` about `path` (and `to`) or else the descriptor `fd`, which `call` carries out; one that
+// `releases` a descriptor also when it fails.
 template <typename Result, typename Call>
 Result Operation(const char* function, const char* path, const char* to, int fd, bool releases, Call call) {
   Initialize();

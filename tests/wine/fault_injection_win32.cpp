@@ -1,12 +1,8 @@
-// Fault injection in vandoril-patch-faults.exe (never vandoril-patch.exe):
-// before main() it points the executable's import table entries for the
-// file functions of msvcrt.dll and KERNEL32.dll (the table below) at
-// counting wrappers, with the variables, trace and path check of
-// ../fault_injection/fault_injection.cpp.  Counted: each call on a path, a
-// descriptor above 2 or a handle of a disk file.  A stop is TerminateProcess
-// with status 137; a failing call is not carried out (a close is) and fails
-// with EIO and ERROR_IO_DEVICE; a path outside the game folder ends the
-// process with status 86.
+// Fault injection in vandoril-patch-faults.exe (never vandoril-patch.exe), with the variables, trace and path check
+// of ../fault_injection/fault_injection.cpp: before main() it points the executable's imports of the file functions
+// below at counting wrappers.  Counted: each call on a path, a descriptor above 2 or a disk file's handle.  A stop
+// is TerminateProcess with status 137; a failing call (not carried out, but a close is) sets EIO and
+// ERROR_IO_DEVICE.
 #include <io.h>
 #include <windows.h>
 
@@ -32,10 +28,10 @@ bool busy;  // the library's own file operations pass through uncounted
   abort();
 }
 
-std::string Text(const char* path) { return path; }
+std::string Text(const char* path) { return path != nullptr ? path : ""; }
 std::string Text(const wchar_t* path) {
   char text[4096] = "";
-  WideCharToMultiByte(CP_UTF8, 0, path, -1, text, sizeof text, nullptr, nullptr);
+  if (path != nullptr) WideCharToMultiByte(CP_UTF8, 0, path, -1, text, sizeof text, nullptr, nullptr);
   return text;
 }
 
@@ -47,9 +43,9 @@ struct About {
 template <typename Char>
 About Path(const Char* path, const Char* to = nullptr) {
   if (path == nullptr || busy) return {false, ""};
-  for (std::string named : {Text(path), to == nullptr ? std::string() : Text(to)}) {
+  for (std::string named : {Text(path), Text(to)}) {
     for (char& c : named) c = c == '\\' ? '/' : c;
-    if (named[0] == '/' || (named.size() > 1 && named[1] == ':') || ("/" + named + "/").find("/../") != std::string::npos) {
+    if (named[0] == '/' || named.find(':') == 1 || ("/" + named + "/").find("/../") != std::string::npos) {
       End(86, "outside the game folder: ", named);
     }
   }
@@ -58,8 +54,8 @@ About Path(const Char* path, const Char* to = nullptr) {
 About Fd(int fd) { return {fd > 2, "fd " + std::to_string(fd)}; }
 About Handle(HANDLE h) { return {GetFileType(h) == FILE_TYPE_DISK, "fd " + std::to_string(reinterpret_cast<std::uintptr_t>(h))}; }
 
-// One call of `function`: counted, traced and faulted as the environment
-// says; `call` carries it out, even when it fails if it `releases` a descriptor.
+// One call of `function`: counted, traced and faulted as the environment says; `call` carries it out, even when it
+// fails if it `releases` a descriptor.
 template <typename Result, typename Call>
 Result Operation(const About& about, const char* function, Result failed, bool releases, Call call) {
   if (!about.counts || busy) return call();
@@ -82,8 +78,8 @@ Result Operation(const About& about, const char* function, Result failed, bool r
   return result;
 }
 
-// The file functions that the program imports (x86_64-w64-mingw32-objdump -p):
-// result, name, failure, parameters, arguments, what it is about, releases.
+// The file functions that the program imports (x86_64-w64-mingw32-objdump -p): result, name, failure, parameters,
+// arguments, what it is about, releases.
 #define HOOKS(X)                                                                                                  \
   X(FILE*, fopen, nullptr, (const char* p, const char* m), (p, m), Path(p), false)                               \
   X(FILE*, _wfopen, nullptr, (const wchar_t* p, const wchar_t* m), (p, m), Path(p), false)                       \
