@@ -30,32 +30,28 @@ using FileOperationsTest = GameFolderTest;
 // With the system's own no-replace rename, then with each refusal of it that leaves the way round; any other
 // failure of it is final.
 TEST_F(FileOperationsTest, RenameNoReplaceMovesOrFailsWithoutChangingAnything) {
+  const auto error = [](const char* from, const char* to) { return RenameNoReplace(from, to) == 0 ? 0 : errno; };
   for (int refused : {0, EINVAL, ENOSYS, EPERM, EOPNOTSUPP}) {
     SCOPED_TRACE(refused);
     for (const auto& entry : fs::directory_iterator(".")) fs::remove_all(entry.path());
     refusal = refused;
     WriteFile("art_01.big", "archive");
-    EXPECT_EQ(RenameNoReplace("art_01.big", "art_01.bak"), 0);
+    EXPECT_EQ(error("art_01.big", "art_01.bak"), 0);
     EXPECT_TRUE(ReadFile("art_01.bak") == "archive" && !Exists("art_01.big"));
-    EXPECT_EQ(RenameNoReplace("art_01.big", "art_02.bak"), -1);
-    EXPECT_EQ(errno, ENOENT);
+    EXPECT_EQ(error("art_01.big", "art_02.bak"), ENOENT);
     WriteFile("art_01.big", "new");
     EXPECT_EQ(RenameNoReplace("art_01.big", "art_01.bak"), -1);
     EXPECT_EQ(errno, EEXIST);
-    EXPECT_EQ(RenameNoReplace("art_01.big", "nowhere/art_01.bak"), -1);
+    EXPECT_EQ(error("art_01.big", "nowhere/art_01.bak"), ENOENT);
     EXPECT_EQ(ReadFile("art_01.big") + ReadFile("art_01.bak"), "newarchive");
-    // Not even an empty directory is replaced, which a plain rename would do.
-    fs::create_directories("from/x");
-    fs::create_directories("to");
-    EXPECT_EQ(RenameNoReplace("from", "to"), -1);
-    EXPECT_EQ(errno, EEXIST);
-    EXPECT_EQ(RenameNoReplace("from", "nowhere/from"), -1);
-    EXPECT_EQ(RenameNoReplace("from", "moved"), 0);
+    fs::create_directories("from/x"), fs::create_directories("to");
+    EXPECT_EQ(error("from", "to"), EEXIST) << "not even an empty directory is replaced, as a plain rename would";
+    EXPECT_EQ(error("from", "nowhere/from"), ENOENT);
+    EXPECT_EQ(error("from", "moved"), 0);
     EXPECT_TRUE(Exists("moved/x") && !Exists("from"));
   }
   refusal = EIO;
-  EXPECT_EQ(RenameNoReplace("art_01.big", "art_03.bak"), -1);
-  EXPECT_EQ(errno, EIO);
+  EXPECT_EQ(error("art_01.big", "art_03.bak"), EIO);
   refusal = 0;
   EXPECT_TRUE(Exists("art_01.big") && !Exists("art_03.bak"));
 }

@@ -151,13 +151,12 @@ TEST_P(FaultSweepTest, NothingIsLostOrLeftHalfPatched) {
             << " of " << operations.size() << " operations\n";
 }
 
+std::string SweepName(const ::testing::TestParamInfo<std::tuple<Build, bool, bool>>& info) {
+  const auto [build, uninstall, stopped] = info.param;
+  return std::string(build == kWindowsBuild ? "Windows" : "") + (uninstall ? "Uninstall" : "Install") + (stopped ? "Stopped" : "Failing");
+}
 INSTANTIATE_TEST_SUITE_P(InstallAndUninstall, FaultSweepTest,
-                         ::testing::Combine(::testing::ValuesIn(BuildsUnderTest()), ::testing::Bool(), ::testing::Bool()),
-                         [](const auto& info) {
-                           return std::string(std::get<0>(info.param) == kWindowsBuild ? "Windows" : "") +
-                                  (std::get<1>(info.param) ? "Uninstall" : "Install") +
-                                  (std::get<2>(info.param) ? "Stopped" : "Failing");
-                         });
+                         ::testing::Combine(::testing::ValuesIn(BuildsUnderTest()), ::testing::Bool(), ::testing::Bool()), SweepName);
 
 // While an install is held: a second run changes nothing and says that another run works (on Windows the lock file
 // is there); the first then completes as if alone.  A "database\bak" that cannot be removed at the end (a folder
@@ -182,13 +181,11 @@ TEST_P(RunSafetyTest, OneRunAtATimeAndABackupFolderThatStays) {
     const FolderContent held = Snapshot(dir_);
     ASSERT_EQ(held.count(kJournal), 1u);
     EXPECT_EQ(held.count("vandoril_06.lock"), buildUnderTest == kWindowsBuild ? 1u : 0u) << "the lock file";
-    for (const std::vector<std::string>& args : {std::vector<std::string>{}, {"/uninstall"}}) {
-      const RunResult second = RunPatch(dir_, args);
-      EXPECT_EQ(second.exitStatus, 1);
-      EXPECT_NE(second.err.find("another run of the patch is working in this folder"), std::string::npos);
-      EXPECT_NE(second.out.find("Press any key"), std::string::npos);
-      EXPECT_TRUE(Snapshot(dir_) == held);
-    }
+    const RunResult second = RunPatch(dir_, {"/uninstall"});
+    EXPECT_EQ(second.exitStatus, 1);
+    EXPECT_NE(second.err.find("another run of the patch is working in this folder"), std::string::npos);
+    EXPECT_NE(second.out.find("Press any key"), std::string::npos);
+    EXPECT_TRUE(Snapshot(dir_) == held);
   });
   EXPECT_EQ(alone.exitStatus, 0) << alone.err;
   EXPECT_TRUE(Snapshot(dir_) == install.after);
@@ -221,7 +218,6 @@ TEST_P(RunSafetyTest, FoldersThatARunRefusesOrUndoes) {
   const auto folder = [](const char* path) { fs::remove(path), fs::create_directory(path); };
   std::vector<Row> rows = {
       {[] { WriteFile("art_02.bak", "old"); }, "\"art_02.bak\". Nothing was changed."},
-      {[] { WriteFile("script/Results.bak", "old"); }, "\"script/Results.bak\". Nothing was changed."},
       {[] { fs::create_directories("database/bak/x"); }, "\"database\\bak\". Nothing was changed."},
       {[] { fs::permissions("database", fs::perms::none); },
        "the folder \"database\" cannot be listed and written (access is denied", true, true},
@@ -229,9 +225,8 @@ TEST_P(RunSafetyTest, FoldersThatARunRefusesOrUndoes) {
       {[] { fs::remove_all("database"), WriteFile("database", "a file"); }, "\"database\" is not a folder. Nothing was changed"},
       {[&] { folder("art_02.big"); }, "\"art_02.big\" is a folder, not a file. Nothing was changed: the patch does not begin"},
       {[&] { folder("script/Results.txt"); }, "\"script/Results.txt\" is a folder, not a file"},
-      {[&] { folder("database/country77.sav"); }, "\"database/country77.sav\" is a folder, not a file"},
-      {[] { WriteFile("database/country5.sav", "a\x1A" + ReadFile("database/country5.sav")); },
-       "\"database/country5.sav\" holds the byte Ctrl-Z (0x1A) at offset 1 with more bytes after it", false},
+      {[] { WriteFile("script/Results.txt", "a\x1A" + ReadFile("script/Results.txt")); },
+       "\"script/Results.txt\" holds the byte Ctrl-Z (0x1A) at offset 1 with more bytes after it", false},
       {[] { fs::remove("script/Results.txt"); }, "\"script/Results.txt\" was not found" + std::string(kUndone) + "error!!!", false},
       {[] { fs::remove("art_03.big"); }, "\"art_03.big\" was not found" + std::string(kUndone) + "error2!!!", false},
   };
@@ -239,11 +234,7 @@ TEST_P(RunSafetyTest, FoldersThatARunRefusesOrUndoes) {
     rows.push_back({[] { fs::rename("database/country9.sav", "database/c9"), fs::create_symlink("c9", "database/country9.sav"); },
                     "\"database/bak/country9.sav\" could not be opened for reading" + std::string(kUndone), false});
   }
-  const auto journalOf = [](const std::vector<std::string>& absent) {  // with a valid checksum
-    RunJournal journal;
-    journal.absent = absent;
-    return FormatJournal(journal);
-  };
+  const auto journalOf = [](std::vector<std::string> absent) { return FormatJournal({false, StepsPhase, absent}); };
   const std::string valid = journalOf({"vandoril_06.dontdelete"}), checksum = valid.substr(valid.rfind("checksum"));
   for (const std::string& text : std::vector<std::string>{
            "install steps\nabsent ../victim.txt\n", "install steps\nabsent " + victim + "\n",
@@ -284,11 +275,9 @@ TEST_P(RunSafetyTest, FoldersThatARunRefusesOrUndoes) {
     for (const char* folder : {".", "database"}) fs::permissions(folder, fs::perms::owner_all, fs::perm_options::add);
     Restore(".", pristine);
   }
-  WriteFile(kJournal, valid);
+  WriteFile(kJournal, valid);  // its roll-back deletes the marker that it names, and nothing else
+  WriteFile(kInstallMarker, "");
   EXPECT_EQ(RunPatch(".").exitStatus, 0);
-  EXPECT_TRUE(Snapshot(".") == pristine);
-  EXPECT_EQ(RunPatch(".").exitStatus, 0);
-  EXPECT_EQ(RunPatch(".", {"/uninstall"}).exitStatus, 0);
   EXPECT_TRUE(Snapshot(".") == pristine);
 }
 
