@@ -89,11 +89,11 @@ void CloseStepFiles() {
   sharedInput.close();
 
   bool written = false, writeFailed = false;
-  const int writeError = LastFileError();
+  int writeError = LastFileError();
   if (sharedOutput.is_open()) {
     writeFailed = sharedOutput.fail();
-    sharedOutput.close();
-    writeFailed = writeFailed || sharedOutput.fail();
+    sharedOutput.close();  // a small file is written here, at once: its failure has its own reason
+    if (!writeFailed && sharedOutput.fail()) writeFailed = true, writeError = LastFileError();
     written = !writeFailed;
   }
   sharedInput.clear();
