@@ -1,5 +1,5 @@
 // Runs of each build of the program in sample game folders: every row of the install/uninstall/refusal decision
-// with its exact console output (on Windows as the console shows it), and a full disk.
+// with its exact console output (on Windows as the console shows it).
 #include <filesystem>
 
 #include "test_support.h"
@@ -80,37 +80,6 @@ TEST_P(DriverTest, EveryDecisionWithItsExactOutput) {
     } else {
       EXPECT_TRUE(Snapshot(dir_) == before) << "a refusal changes nothing";
     }
-  }
-}
-
-// A file-size limit makes writes fail with EFBIG as a full disk does (the signal being ignored).  Whichever file it
-// stops at, the run is undone.
-TEST_P(DriverTest, AFullDiskUndoesTheRun) {
-  ASSERT_NO_FATAL_FAILURE(MakeSampleGame(dir_));
-  const FolderContent pristine = Snapshot(dir_);
-  // The database of 41 is written first, as that of 34.
-  const struct { std::string bigFile, limit, failed; } cases[] = {
-      {"", "1", "art_01.big"},
-      {"database/countries.sav", "1024", "database/countries.sav"},
-      {"script/Results.txt", "1024", "script/Results.txt"},
-      {"database/country41.sav", "1024", "database/country34.sav"},
-      {"database/country150.sav", "1024", "database/country150.sav"}};
-  // Wine reports the file-size limit, unlike a full disk, as another error.
-  const std::string reason = buildUnderTest == kWindowsBuild
-                                 ? "disk full or I/O error"
-                                 : "the disk is full: free some space on it, then run the patch again";
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.bigFile);
-    Restore(dir_, pristine);
-    // 2 MiB more in one file, beyond the limit of 512 KiB that the archives stay within.
-    if (!c.bigFile.empty()) WriteFile(c.bigFile, ReadFile(c.bigFile) + std::string(1 << 21, 'x') + "\r\n");
-    const FolderContent before = Snapshot(dir_);
-    const RunResult run = RunPatch(dir_, {}, {}, "ulimit -f " + c.limit + " && trap '' XFSZ && exec");
-    EXPECT_EQ(run.exitStatus, 1);
-    EXPECT_EQ(run.err, "\nvandoril-patch: writing \"" + c.failed + "\" failed (" + reason +
-                           "). Nothing was changed: the run was undone and every file is as it was before it.\n");
-    EXPECT_EQ(run.out.find("Press any key"), std::string::npos) << "no pause after a failed run";
-    EXPECT_TRUE(Snapshot(dir_) == before);
   }
 }
 

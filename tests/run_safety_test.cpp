@@ -203,7 +203,7 @@ TEST_P(RunSafetyTest, OneRunAtATimeAndABackupFolderThatStays) {
 
 // Folders that a run refuses (status 1, a pause) or undoes (status 1), with nothing changed in the folder or beside
 // it: backups that no journal accounts for, a journal this program did not write, a folder or file that the run
-// could not undo, a folder that cannot be written.  A journal this program wrote is followed, and the folder then
+// could not undo, a folder that cannot be written, a full disk wherever it stops the run.  A journal this program wrote is followed, and the folder then
 // installs and uninstalls.
 TEST_P(RunSafetyTest, FoldersThatARunRefusesOrUndoes) {
   const std::string game = dir_ + "/game", victim = dir_ + "/victim.txt";
@@ -214,6 +214,7 @@ TEST_P(RunSafetyTest, FoldersThatARunRefusesOrUndoes) {
     std::function<void()> spoil;
     std::string message;
     bool paused = true, unprivileged = false;
+    std::string limit = "";  // of the file size (ulimit -f), which makes writes fail with EFBIG as a full disk does
   };
   const auto folder = [](const char* path) { fs::remove(path), fs::create_directory(path); };
   std::vector<Row> rows = {
@@ -230,6 +231,17 @@ TEST_P(RunSafetyTest, FoldersThatARunRefusesOrUndoes) {
       {[] { fs::remove("script/Results.txt"); }, "\"script/Results.txt\" was not found" + std::string(kUndone) + "error!!!", false},
       {[] { fs::remove("art_03.big"); }, "\"art_03.big\" was not found" + std::string(kUndone) + "error2!!!", false},
   };
+  // Wine reports the file-size limit, unlike a full disk, as another error.
+  const std::string full = buildUnderTest == kWindowsBuild ? "disk full or I/O error"
+                                                           : "the disk is full: free some space on it, then run the patch again";
+  const auto grow = [](const char* file) { return [file] { WriteFile(file, ReadFile(file) + std::string(1 << 21, 'x') + "\r\n"); }; };
+  for (const auto& [spoil, limit, failed] : std::vector<std::tuple<std::function<void()>, std::string, std::string>>{
+           {[] {}, "1", "art_01.big"}, {grow("database/countries.sav"), "1024", "database/countries.sav"},
+           {grow("script/Results.txt"), "1024", "script/Results.txt"},
+           {grow("database/country41.sav"), "1024", "database/country34.sav"},  // 41 is written as 34
+           {grow("database/country150.sav"), "1024", "database/country150.sav"}}) {
+    rows.push_back({spoil, "\nvandoril-patch: writing \"" + failed + "\" failed (" + full + ")" + kUndone, false, false, limit});
+  }
   if (buildUnderTest == kNativeBuild) {  // no links to follow in a game folder on Windows
     rows.push_back({[] { fs::rename("database/country9.sav", "database/c9"), fs::create_symlink("c9", "database/country9.sav"); },
                     "\"database/bak/country9.sav\" could not be opened for reading" + std::string(kUndone), false});
@@ -265,8 +277,8 @@ TEST_P(RunSafetyTest, FoldersThatARunRefusesOrUndoes) {
     row.spoil();
     const FolderContent spoilt = Snapshot(".");
     ASSERT_TRUE(!asUser || std::system("chown -R 65534:65534 .") == 0);
-    const RunResult run =
-        RunPatch(".", {}, {}, asUser ? "exec setpriv --reuid=65534 --regid=65534 --clear-groups ./vandoril-patch #" : "");
+    const RunResult run = RunPatch(".", {}, {}, asUser ? "exec setpriv --reuid=65534 --regid=65534 --clear-groups ./vandoril-patch #"
+                                               : row.limit.empty() ? "" : "ulimit -f " + row.limit + " && trap '' XFSZ && exec");
     EXPECT_EQ(run.exitStatus, 1);
     EXPECT_NE(run.err.find(row.message), std::string::npos) << run.err;
     EXPECT_EQ(run.out.find("Press any key") != std::string::npos, row.paused);
@@ -287,21 +299,15 @@ TEST(JournalReader, AcceptsOnlyWhatThisProgramWrites) {
   const std::vector<std::string> known = FilesTheRunChanges();
   std::mt19937 random(12);
   for (int round = 0; round < 20000; ++round) {
-    RunJournal written, read;
-    written.uninstall = random() % 2;
-    written.phase = random() % 2 ? StepsPhase : RemovingBackupsPhase;
-    for (const std::string& file : known) {
+    RunJournal written{random() % 2 == 0, random() % 2 ? StepsPhase : RemovingBackupsPhase, {}}, read;
+    for (const std::string& file : known)
       if (random() % 40 == 0) written.absent.push_back(file);
-    }
     std::string text = FormatJournal(written);
     ASSERT_TRUE(ParseJournal(text, read));
     ASSERT_TRUE(read.uninstall == written.uninstall && read.phase == written.phase && read.absent == written.absent);
-    if (round % 2 == 0) {
-      text[random() % text.size()] = static_cast<char>(random());
-    } else {
-      text.resize(random() % 64);
-      for (char& c : text) c = "absent art_01.big\n\0\x1A."[random() % 20];
-    }
+    if (round % 2 == 0) text[random() % text.size()] = static_cast<char>(random());
+    if (round % 2 == 1) text.resize(random() % 64);
+    for (char& c : text) c = round % 2 == 1 ? "absent art_01.big\n\0\x1A."[random() % 20] : c;
     if (!ParseJournal(text, read)) continue;
     ASSERT_EQ(std::set<std::string>(read.absent.begin(), read.absent.end()).size(), read.absent.size());
     for (const std::string& name : read.absent) ASSERT_NE(std::find(known.begin(), known.end(), name), known.end());

@@ -1,5 +1,6 @@
-// The editor stand-in of the Windows tests: appends its arguments, separated by blanks, as one line to "editor.log"
-// in the current directory.
+// The editor stand-in of a sample game for the Windows program: appends its
+// arguments, separated by blanks, as one line to "editor.log" in the current
+// directory.
 #include <fstream>
 
 int main(int argc, char* argv[]) {
