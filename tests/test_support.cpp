@@ -62,23 +62,18 @@ static RunResult Run(const std::vector<std::string>& command, const std::string&
 RunResult RunPatch(const std::string& dir, const std::vector<std::string>& args, const std::vector<std::string>& faults,
                    const std::string& wrapper) {
   const bool windows = buildUnderTest == kWindowsBuild;
+  // Wine, quiet and without windows, in the build's prefix, with address space randomisation off: this Wine has no
+  // preloader, and one new process in a couple of thousand would otherwise fail to map its shared user data and
+  // never start.  Its server stays 15 s after the last process.
+  const char* const wine[] = {"-u", "DISPLAY", "-u", "WAYLAND_DISPLAY", "WINEPREFIX=" VANDORIL_BUILD_DIR "/wine-prefix",
+                              "WINEDEBUG=-all", "WINEDLLOVERRIDES=mscoree,mshtml="};
   std::vector<std::string> command = {"/usr/bin/env"};
-  if (!faults.empty() && !windows) {
-    command.insert(command.end(), {"LD_PRELOAD=" VANDORIL_FAULT_LIBRARY, "ASAN_OPTIONS=verify_asan_link_order=0:detect_leaks=1"});
-  }
+  if (windows) command.insert(command.end(), std::begin(wine), std::end(wine));
+  const char* const preload[] = {"LD_PRELOAD=" VANDORIL_FAULT_LIBRARY, "ASAN_OPTIONS=verify_asan_link_order=0:detect_leaks=1"};
+  if (!windows && !faults.empty()) command.insert(command.end(), std::begin(preload), std::end(preload));
   command.insert(command.end(), faults.begin(), faults.end());
   if (windows) {
-    // Wine, quiet and without windows, in the build's prefix, with address space randomisation off: this Wine has
-    // no preloader, and one new process in a couple of thousand would otherwise fail to map its shared user data
-    // and never start.  Its server stays 15 s after the last process.
-    [[maybe_unused]] static const int server = [] {
-      setenv("WINEPREFIX", VANDORIL_BUILD_DIR "/wine-prefix", 1);
-      setenv("WINEDEBUG", "-all", 1);
-      setenv("WINEDLLOVERRIDES", "mscoree,mshtml=", 1);
-      unsetenv("DISPLAY");
-      unsetenv("WAYLAND_DISPLAY");
-      return system(VANDORIL_WINESERVER " -p15 2>/dev/null");
-    }();
+    [[maybe_unused]] static const int server = system(("env " + std::string(wine[4]) + " " VANDORIL_WINESERVER " -p15 2>/dev/null").c_str());
     command.insert(command.end(), {"setarch", "x86_64", "-R", VANDORIL_WINE64, VANDORIL_WINDOWS_DIR +
                    std::string(faults.empty() ? "/vandoril-patch.exe" : "/stand-ins/vandoril-patch-faults.exe")});
   } else {
