@@ -113,12 +113,6 @@ TEST_F(CommandInterpreterTest, PauseTakesOneByteOfAFileAndOneKeyOnATerminal) {
   close(master);
 }
 
-int LowestFreeDescriptor() {
-  const int fd = open("/dev/null", O_RDONLY);
-  close(fd);
-  return fd;
-}
-
 // The editor's exit status comes back; an interrupt typed meanwhile is the editor's alone, and afterwards the
 // installer's again; no descriptor stays open.
 TEST_F(CommandInterpreterTest, TheEditorCommandRunsEditorExeWithTheSingleArgumentMaster) {
@@ -130,9 +124,10 @@ TEST_F(CommandInterpreterTest, TheEditorCommandRunsEditorExeWithTheSingleArgumen
   sigaction(SIGINT, &byDefault, &interrupt);
   sigaction(SIGQUIT, &byDefault, &quit);
   const std::string status = ReadFile("/proc/self/status");
-  const int lowest = LowestFreeDescriptor();
+  const auto lowestFree = [] { const int fd = open("/dev/null", O_RDONLY); return close(fd), fd; };
+  const int lowest = lowestFree();
   EXPECT_EQ(RunBuiltinCommand("\"editor.exe -master\""), 3);
-  EXPECT_EQ(LowestFreeDescriptor(), lowest);
+  EXPECT_EQ(lowestFree(), lowest) << "no descriptor stays open";
   EXPECT_EQ(ReadFile("editor.args"), "1|-master|" + status.substr(status.find("SigIgn:"), 25));
   for (const int number : {SIGINT, SIGQUIT}) {
     struct sigaction now;

@@ -124,13 +124,11 @@ TEST_F(DatabaseTest, IdsAndCodesChangeOnlyWhereTheirSectionAndPrefixSay) {
   }
 }
 
-// A database named `name`: a competition of country `id`, a teams line beginning with `code`.
-std::string Database(const std::string& name, const std::string& id, const std::string& code) {
-  return Crlf({{name, "%INDEX%COMPETITION", "{ " + id + ", 1", "%INDEX%TEAMS", code + ",3," + code + "," + code,
-                "%INDEXEND%TEAMS", "%INDEXEND%COMPETITION", "GET_POOL, {" + id + ", POOL, 0}"}});
-}
-const std::string kCountry34 = Database("San Marino", "34", "22"), kCountry41 = Database("Niederlande", "41", "29");
-const std::string k41As34 = Database("Niederlande", "34", "22"), k34As41 = Database("San Marino", "41", "29");
+// The databases of 34 and 41, "a>b" a line that the exchange makes "b" in the other's file.
+const Lines k34 = {"San Marino", "%INDEX%COMPETITION", "{ 34, 1>{ 41, 1", "%INDEX%TEAMS", "22,3,22,22>29,3,29,29",
+                   "%INDEXEND%TEAMS", "%INDEXEND%COMPETITION", "GET_POOL, {34, POOL, 0}>GET_POOL, {41, POOL, 0}"};
+const Lines k41 = {"Niederlande", "%INDEX%COMPETITION", "{ 41, 1>{ 34, 1", "%INDEX%TEAMS", "29,3,29,29>22,3,22,22",
+                   "%INDEXEND%TEAMS", "%INDEXEND%COMPETITION", "GET_POOL, {41, POOL, 0}>GET_POOL, {34, POOL, 0}"};
 
 // Records: "34" and "41" trade places at lines 103 and 105 of a club and 7 and 8 of a player, counted from the
 // marker, and nowhere else.  `at` lists the lines other than "x".
@@ -160,12 +158,12 @@ Lines Records() {
 }
 
 TEST_F(DatabaseTest, TheDatabasesOf34And41ExchangeAndEveryDatabaseSwapsItsIds) {
-  WriteFile("database/country34.sav", kCountry34);
-  WriteFile("database/country41.sav", kCountry41);
+  WriteFile("database/country34.sav", Crlf({k34}));
+  WriteFile("database/country41.sav", Crlf({k41}));
   WriteFile("database/country7.sav", Crlf({Records()}));
   fs::create_directories("database/bak");
   EXPECT_EQ(Captured(SwapCountryDatabases).first, std::string(208, '.'));
-  EXPECT_EQ(ReadFile("database/country34.sav") + ReadFile("database/country41.sav"), k41As34 + k34As41);
+  EXPECT_EQ(ReadFile("database/country34.sav") + ReadFile("database/country41.sav"), Crlf({k41, k34}, 1));
   EXPECT_EQ(ReadFile("database/country7.sav"), Crlf({Records()}, 1));
   EXPECT_TRUE(Exists("database/country6.sav")) << "a missing database ends up as an empty file";
 }

@@ -23,11 +23,7 @@ const char kJournal[] = "vandoril_06.journal";
 const char kStopped[] = "The last run of the patch was stopped before it had finished.";
 const char kUndone[] = ". Nothing was changed: the run was undone and every file is as it was before it.\n";
 const std::vector<std::string> kSmallGame = {"--archive-kib", "8", "--database-kib", "1"};
-#ifdef __SANITIZE_ADDRESS__
-const bool kSanitized = true;  // fewer runs: each takes longer
-#else
-const bool kSanitized = false;
-#endif
+const bool kSanitized = VANDORIL_SANITIZED;  // fewer runs then: each takes longer
 
 // One way of the round trip: the folder before and after a complete run with `args`.
 struct Direction {
