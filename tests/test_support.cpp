@@ -118,11 +118,8 @@ FolderContent Snapshot(const std::string& dir) {
     const std::string name = fs::relative(entry.path(), dir).generic_string();
     const fs::file_status status = entry.symlink_status();
     const std::string mode = std::to_string(static_cast<int>(status.permissions())) + ":";
-    if (fs::is_symlink(status)) {
-      content[name] = "-> " + fs::read_symlink(entry.path()).string();
-    } else if (name != "editor.log") {
-      content[name] = mode + (fs::is_directory(status) ? "<dir>" : ReadFile(entry.path().string()));
-    }
+    if (fs::is_symlink(status)) content[name] = "-> " + fs::read_symlink(entry.path()).string();
+    else if (name != "editor.log") content[name] = mode + (fs::is_directory(status) ? "<dir>" : ReadFile(entry.path()));
   }
   return content;
 }

@@ -1,18 +1,13 @@
-// Deterministic fault injection, preloaded (LD_PRELOAD) into the program under
-// test.  It counts the program's file operations and, as the environment says:
+// Deterministic fault injection, preloaded (LD_PRELOAD) into the program under test.  It counts the program's file
+// operations and, as the environment says:
 //
-//   VANDORIL_FAULT=stop:N        kills the process with SIGKILL right after the
-//                                N-th operation (no exit handlers, no flush)
-//   VANDORIL_FAULT=fail:N        fails the N-th with EIO without carrying it out
-//                                (a close is carried out: Linux always releases)
-//   VANDORIL_FAULT=hold:N:PATH   before the N-th, creates PATH.held and waits
-//                                until PATH exists (every 10 ms, 30 s at most)
-//   VANDORIL_FAULT_TRACE=PATH    appends "N function path [path]" or
-//                                "N function fd FD" per operation to PATH
+//   VANDORIL_FAULT=stop:N       kills the process with SIGKILL right after the N-th (no exit handlers, no flush)
+//   VANDORIL_FAULT=fail:N       fails the N-th with EIO, not carried out (a close is: Linux always releases)
+//   VANDORIL_FAULT=hold:N:PATH  before the N-th, creates PATH.held and waits for PATH (every 10 ms, 30 s at most)
+//   VANDORIL_FAULT_TRACE=PATH   appends "N function path [path]" or "N function fd FD" per operation to PATH
 //
-// N counts from 1.  Counted, once per call: the calls of the table at the end
-// (every file function that the program and the C++ library import: nm -D) on
-// a descriptor above 2 or a path outside /dev, /proc and /sys.  Lookups (stat,
+// N counts from 1.  Counted, once per call: the calls of the table at the end (every file function that the program
+// and the C++ library import: nm -D) on a descriptor above 2 or a path outside /dev, /proc and /sys.  Lookups (stat,
 // access, listings) and libc's internal calls are not counted.
 //
 // A counted path that is absolute or has a ".." component is not carried out: the process says

@@ -36,10 +36,7 @@ std::string Text(const wchar_t* path) {
 }
 
 // What a call is about, as traced, and whether it counts.
-struct About {
-  bool counts;
-  std::string what;
-};
+struct About { bool counts; std::string what; };
 template <typename Char>
 About Path(const Char* path, const Char* to = nullptr) {
   if (path == nullptr || busy) return {false, ""};
