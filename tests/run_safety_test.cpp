@@ -156,7 +156,7 @@ TEST_P(RunSafetyTest, OneRunAtATimeAndABackupFolderThatStays) {
   Restore(dir_, directions_[0].before);
   RunResult first;
   std::thread held([&] { first = RunPatch(dir_, {}, {"VANDORIL_FAULT=hold:1000:" + release}); });
-  while (!fs::exists(release + ".held")) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  for (int i = 0; i < 3000 && !fs::exists(release + ".held"); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
   const FolderContent whileHeld = Snapshot(dir_);
   EXPECT_EQ(whileHeld.count(kJournal), 1u);
   EXPECT_EQ(whileHeld.count("vandoril_06.lock"), buildUnderTest == kWindowsBuild ? 1u : 0u) << "the lock file";
