@@ -144,6 +144,7 @@ const struct {
     {"%INDEX%PLAYERS", 3, {}},                                   // lines after an end marker are
     {"%INDEXEND%PLAYER", 8, {{3, "34"}, {4, "41"}, {7, "34"}, {8, "41"}}},  // neither counted nor changed
     {"%INDEX%CLUB", 100, {}}, {"%INDEXEND%CLUB x", 8, {{2, "34"}, {4, "41"}}},
+    {"%INDEX%CLUx", 105, {{103, "34"}, {105, "41"}}},  // a near miss opens nothing
     {"%INDEX%CLUB", 103, {{1, ""}, {20, "%INDEX%COMPETITION"}, {103, "41>34"}}},  // any other line counts
     {"%INDEX%PLAYER", 60, {{7, "34>41"}, {53, "34"}, {55, "41"}}},  // a player within a club starts anew
 };
