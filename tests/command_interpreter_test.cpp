@@ -55,6 +55,7 @@ TEST_F(CommandInterpreterTest, MdMoveDelRmdirHaveTheWindowsEffectAndAnyOtherLine
   fs::permissions("all/locked.sav", fs::perms::owner_read);
   fs::create_directory_symlink(dir_ + "/outside", "all/dirlink");
   ExpectAll({{"md bak", "A subdirectory or file bak already exists."}, {"md new\\sub", ""},
+             {"md list.sav\\sub", "The system cannot find the path specified."},
              {"move list.sav bak\\list.sav", "Cannot create a file when that file already exists."},
              {"move list.sav old\\list.sav", "The system cannot find the path specified."},
              {"move list.sav new\\list.sav", ""}, {"move list.sav new\\other.sav", kNoFile},
@@ -82,8 +83,7 @@ TEST_F(CommandInterpreterTest, PauseTakesOneByteOfAFileAndOneKeyOnATerminal) {
   EXPECT_EQ(Captured([] { EXPECT_EQ(RunBuiltinCommand("pause"), 0); }).first, kPrompt + "\n");
   EXPECT_EQ(lseek(0, 0, SEEK_CUR), 1);
   dup2(savedInput, 0);
-  close(savedInput);
-  close(keys);
+  close(savedInput), close(keys);
 
   const int master = posix_openpt(O_RDWR | O_NOCTTY);
   if (master < 0 || grantpt(master) != 0 || unlockpt(master) != 0) GTEST_SKIP() << "no pseudo-terminals";
@@ -109,8 +109,7 @@ TEST_F(CommandInterpreterTest, PauseTakesOneByteOfAFileAndOneKeyOnATerminal) {
     ASSERT_EQ(tcgetattr(terminal, &after), 0);
     EXPECT_EQ(after.c_lflag, before.c_lflag);
   }
-  close(terminal);
-  close(master);
+  close(terminal), close(master);
 }
 
 // The editor's exit status comes back; an interrupt typed meanwhile is the editor's alone, and afterwards the

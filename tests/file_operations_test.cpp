@@ -59,16 +59,14 @@ TEST_F(FileOperationsTest, RenameNoReplaceMovesOrFailsWithoutChangingAnything) {
 // The permissions of the model, unless there is none; a model that cannot be looked at or a file that cannot be
 // changed or flushed fails.
 TEST_F(FileOperationsTest, SyncFileWithPermissionsOfCopiesTheModelsPermissions) {
-  WriteFile("model", "");
-  WriteFile("file", "");
+  WriteFile("model", ""), WriteFile("file", "");
   fs::permissions("model", fs::perms::owner_read | fs::perms::group_read);
   EXPECT_TRUE(SyncFileWithPermissionsOf("file", "model"));
   fs::permissions("model", fs::perms::owner_all);
   EXPECT_TRUE(SyncFileWithPermissionsOf("file", "missing"));
   EXPECT_EQ(fs::status("file").permissions(), fs::perms::owner_read | fs::perms::group_read);
   EXPECT_FALSE(SyncFileWithPermissionsOf("file", "model/x"));
-  EXPECT_FALSE(SyncFileWithPermissionsOf("missing", "model"));
-  EXPECT_FALSE(SyncFileWithPermissionsOf("missing", "missing"));
+  EXPECT_FALSE(SyncFileWithPermissionsOf("missing", "model") || SyncFileWithPermissionsOf("missing", "missing"));
 }
 
 }  // namespace

@@ -100,7 +100,7 @@ TEST_P(FaultSweepTest, NothingIsLostOrLeftHalfPatched) {
   ASSERT_NO_FATAL_FAILURE(MakeDirections());
   const Direction& d = directions_[std::get<1>(GetParam())];
   const bool full = getenv("VANDORIL_FULL_SWEEP") != nullptr;
-  std::vector<int> operations;
+  std::vector<std::string> operations;  // as traced: "N function path ..."
   Restore(dir_, d.before);
   ASSERT_EQ(RunPatch(dir_, d.args, {"VANDORIL_FAULT_TRACE=" + dir_ + ".trace"}).exitStatus, 0);
   std::istringstream lines(ReadFile(dir_ + ".trace"));
@@ -110,12 +110,12 @@ TEST_P(FaultSweepTest, NothingIsLostOrLeftHalfPatched) {
     const std::size_t at = line.find("country");
     const bool named = at != std::string::npos && std::isdigit(static_cast<unsigned char>(line[at + 7]));
     country = named ? std::stoi(line.substr(at + 7)) : line.find(" fd ") == std::string::npos ? 0 : country;
-    if (full || std::set<int>{0, 1, 34, 35, 41, 50, 206}.count(country)) operations.push_back(std::stoi(line));
+    if (full || std::set<int>{0, 1, 34, 35, 41, 50, 206}.count(country)) operations.push_back(line);
   }
   const std::size_t stride = kSanitized ? 4 : buildUnderTest == kWindowsBuild && !full ? operations.size() / 40 + 1 : 1;
   std::size_t swept = 0;
   for (std::size_t i = 0; i < operations.size(); i += stride, ++swept) {
-    const std::string n = std::to_string(operations[i]), context = std::string(d.name) + " at operation " + n;
+    const std::string n = operations[i].substr(0, operations[i].find(' ')), context = d.name + (" at " + operations[i]);
     Restore(dir_, d.before);
     if (std::get<2>(GetParam())) {
       ASSERT_EQ(RunPatch(dir_, d.args, {"VANDORIL_FAULT=stop:" + n}).exitStatus, -1) << context << ": not killed";
@@ -127,6 +127,8 @@ TEST_P(FaultSweepTest, NothingIsLostOrLeftHalfPatched) {
     }
     const RunResult failed = RunPatch(dir_, d.args, {"VANDORIL_FAULT=fail:" + n});
     const FolderContent now = Snapshot(dir_);
+    const bool archiveMoved = operations[i].find(".big art_0") != std::string::npos;  // to its backup: named
+    ASSERT_TRUE(!archiveMoved || failed.err.find("could not be moved to") != std::string::npos) << context << failed.err;
     if (failed.exitStatus != 1 || now.count(kJournal) == 0) {
       ASSERT_TRUE(failed.exitStatus == 1 ? now == d.before : failed.exitStatus == 0 && (now == d.after || now == d.before))
           << context << ": status " << failed.exitStatus << "\n" << failed.err;
@@ -149,7 +151,7 @@ INSTANTIATE_TEST_SUITE_P(InstallAndUninstall, FaultSweepTest,
 
 // While an install is held, a second run changes nothing and says that another run works (on Windows the lock
 // file is there).  A "database\bak" that cannot be removed at the end (a folder made in it meanwhile) ends the
-// first run with status 1 and the journal kept; the next run finishes it.
+// first run with status 1 and the journal kept; the next run finishes it.  The editor starts once the lock is gone.
 TEST_P(RunSafetyTest, OneRunAtATimeAndABackupFolderThatStays) {
   ASSERT_NO_FATAL_FAILURE(MakeDirections());
   const std::string release = dir_ + ".release";
@@ -174,6 +176,11 @@ TEST_P(RunSafetyTest, OneRunAtATimeAndABackupFolderThatStays) {
   ASSERT_TRUE(Exists(kJournal));
   fs::remove("database/bak/x");
   ASSERT_NO_FATAL_FAILURE(ExpectRepairedAndUsable(directions_[0], "database\\bak stayed"));
+  if (buildUnderTest == kWindowsBuild) return;
+  WriteFile("editor.exe", "#!/bin/sh\nflock -n . true && echo unlocked > editor.log\n");  // it may outlive the run
+  fs::permissions("editor.exe", fs::perms::owner_all);
+  EXPECT_EQ(RunPatch(dir_, {"/uninstall"}).exitStatus, 0);
+  EXPECT_EQ(ReadFile("editor.log"), "unlocked\n") << "the editor starts with the folder unlocked";
 }
 
 // Folders that a run refuses (status 1, a pause) or undoes (status 1), with nothing changed in the folder or beside
@@ -191,7 +198,6 @@ TEST_P(RunSafetyTest, FoldersThatARunRefusesOrUndoes) {
     bool paused = true, unprivileged = false;
     std::string limit = "";  // of the file size (ulimit -f), which makes writes fail with EFBIG as a full disk does
   };
-  const auto folder = [](const char* path) { fs::remove(path), fs::create_directory(path); };
   std::vector<Row> rows = {
       {[] { WriteFile("art_02.bak", "old"); }, "\"art_02.bak\". Nothing was changed."},
       {[] { fs::create_directories("database/bak/x"); }, "\"database\\bak\". Nothing was changed."},
@@ -199,8 +205,8 @@ TEST_P(RunSafetyTest, FoldersThatARunRefusesOrUndoes) {
        "the folder \"database\" cannot be listed and written (access is denied", true, true},
       {[] { fs::permissions(".", fs::perms(0555)); }, "The game folder cannot be written: access is denied", false, true},
       {[] { fs::remove_all("database"), WriteFile("database", "a file"); }, "\"database\" is not a folder. Nothing was changed"},
-      {[&] { folder("art_02.big"); }, "\"art_02.big\" is a folder, not a file. Nothing was changed: the patch does not begin"},
-      {[&] { folder("script/Results.txt"); }, "\"script/Results.txt\" is a folder, not a file"},
+      {[] { fs::remove("art_02.big"), fs::create_directory("art_02.big"); }, "\"art_02.big\" is a folder, not a file. Nothing was changed: the patch does not begin"},
+      {[] { fs::remove("script/Results.txt"), fs::create_directory("script/Results.txt"); }, "\"script/Results.txt\" is a folder, not a file"},
       {[] { WriteFile("script/Results.txt", "a\x1A" + ReadFile("script/Results.txt")); },
        "\"script/Results.txt\" holds the byte Ctrl-Z (0x1A) at offset 1 with more bytes after it", false},
       {[] { fs::remove("script/Results.txt"); }, "\"script/Results.txt\" was not found" + std::string(kUndone) + "error!!!", false},

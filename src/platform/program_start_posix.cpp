@@ -41,7 +41,6 @@ bool StartAndWait(const std::string& path, const std::vector<std::string>& args,
   // the installer goes on once the program has ended.
   struct sigaction ignore {}, oldInterrupt, oldQuit;
   ignore.sa_handler = SIG_IGN;
-  sigemptyset(&ignore.sa_mask);
   sigaction(SIGINT, &ignore, &oldInterrupt);
   sigaction(SIGQUIT, &ignore, &oldQuit);
 
