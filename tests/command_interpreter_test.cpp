@@ -147,6 +147,10 @@ TEST_F(CommandInterpreterTest, AWindowsEditorIsHandedToWine) {
   setenv("PATH", "here", 1);
   ExpectAll({{"\"editor.exe -master\"", "The system cannot execute the specified program."}});
   setenv("PATH", ("here:" + dir_ + "/dir:" + dir_ + "/plain:" + dir_ + "/bin").c_str(), 1);
+  WriteFile("editor.exe", "a text, which cannot be started either, but is no Windows program");
+  EXPECT_NE(Captured([] { EXPECT_NE(RunBuiltinCommand("\"editor.exe -master\""), 0); }).second, "");
+  EXPECT_FALSE(Exists("wine.args"));
+  WriteFile("editor.exe", "MZ, not a program of this system");
   EXPECT_EQ(RunBuiltinCommand("\"editor.exe -master\""), 0);
   setenv("PATH", path.c_str(), 1);
   EXPECT_EQ(ReadFile("wine.args"), dir_ + "/bin/wine|./editor.exe|-master|");
