@@ -19,11 +19,9 @@ using std::string_literals::operator""s;
 
 namespace {
 
-const char kJournal[] = "vandoril_06.journal";
 const char kStopped[] = "The last run of the patch was stopped before it had finished.";
 const char kUndone[] = ". Nothing was changed: the run was undone and every file is as it was before it.\n";
 const std::vector<std::string> kSmallGame = {"--archive-kib", "8", "--database-kib", "1"};
-const bool kSanitized = VANDORIL_SANITIZED;  // fewer runs then: each takes longer
 
 // One way of the round trip: the folder before and after a complete run with `args`.
 struct Direction {
@@ -112,14 +110,14 @@ TEST_P(FaultSweepTest, NothingIsLostOrLeftHalfPatched) {
     country = named ? std::stoi(line.substr(at + 7)) : line.find(" fd ") == std::string::npos ? 0 : country;
     if (full || std::set<int>{0, 1, 34, 35, 41, 50, 206}.count(country)) operations.push_back(line);
   }
-  const std::size_t stride = kSanitized ? 4 : buildUnderTest == kWindowsBuild && !full ? operations.size() / 40 + 1 : 1;
+  const std::size_t stride = VANDORIL_SANITIZED ? 4 : buildUnderTest == kWindowsBuild && !full ? operations.size() / 40 + 1 : 1;
   std::size_t swept = 0;
   for (std::size_t i = 0; i < operations.size(); i += stride, ++swept) {
     const std::string n = operations[i].substr(0, operations[i].find(' ')), context = d.name + (" at " + operations[i]);
     Restore(dir_, d.before);
     if (std::get<2>(GetParam())) {
       ASSERT_EQ(RunPatch(dir_, d.args, {"VANDORIL_FAULT=stop:" + n}).exitStatus, -1) << context << ": not killed";
-      if (swept % 8 == 3 && Exists(kJournal)) {  // the repair itself stopped, at one of its first 40 operations
+      if (swept % 8 == 3 && Exists(kJournalFile)) {  // the repair itself stopped, at one of its first 40 operations
         RunPatch(dir_, d.args, {"VANDORIL_FAULT=stop:" + std::to_string(1 + swept / 8 % 40)});
       }
       ASSERT_NO_FATAL_FAILURE(ExpectRepairedAndUsable(d, "stopped, " + context));
@@ -129,7 +127,7 @@ TEST_P(FaultSweepTest, NothingIsLostOrLeftHalfPatched) {
     const FolderContent now = Snapshot(dir_);
     const bool archiveMoved = operations[i].find(".big art_0") != std::string::npos;  // to its backup: named
     ASSERT_TRUE(!archiveMoved || failed.err.find("could not be moved to") != std::string::npos) << context << failed.err;
-    if (failed.exitStatus != 1 || now.count(kJournal) == 0) {
+    if (failed.exitStatus != 1 || now.count(kJournalFile) == 0) {
       ASSERT_TRUE(failed.exitStatus == 1 ? now == d.before : failed.exitStatus == 0 && (now == d.after || now == d.before))
           << context << ": status " << failed.exitStatus << "\n" << failed.err;
       continue;
@@ -160,7 +158,7 @@ TEST_P(RunSafetyTest, OneRunAtATimeAndABackupFolderThatStays) {
   std::thread held([&] { first = RunPatch(dir_, {}, {"VANDORIL_FAULT=hold:1000:" + release}); });
   for (int i = 0; i < 3000 && !fs::exists(release + ".held"); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
   const FolderContent whileHeld = Snapshot(dir_);
-  EXPECT_EQ(whileHeld.count(kJournal), 1u);
+  EXPECT_EQ(whileHeld.count(kJournalFile), 1u);
   EXPECT_EQ(whileHeld.count("vandoril_06.lock"), buildUnderTest == kWindowsBuild ? 1u : 0u) << "the lock file";
   const RunResult second = RunPatch(dir_, {"/uninstall"});
   EXPECT_EQ(second.exitStatus, 1);
@@ -173,7 +171,7 @@ TEST_P(RunSafetyTest, OneRunAtATimeAndABackupFolderThatStays) {
   fs::remove(release), fs::remove(release + ".held");
   EXPECT_EQ(first.exitStatus, 1);
   EXPECT_NE(first.err.find("\"database\\bak\" could not be removed"), std::string::npos) << first.err;
-  ASSERT_TRUE(Exists(kJournal));
+  ASSERT_TRUE(Exists(kJournalFile));
   fs::remove("database/bak/x");
   ASSERT_NO_FATAL_FAILURE(ExpectRepairedAndUsable(directions_[0], "database\\bak stayed"));
   if (buildUnderTest == kWindowsBuild) return;
@@ -240,9 +238,9 @@ TEST_P(RunSafetyTest, FoldersThatARunRefusesOrUndoes) {
            "install steps\nabsent " + std::string(20000, 'a') + "\n" + checksum,
            valid.substr(0, valid.size() - 2) + "0\n", journalOf({"../victim.txt"}), journalOf({"art_01.big\0x"s})}) {
     rows.push_back({[&, text] {
-                      if (text == "<dir>") return fs::create_directory(kJournal), void();
-                      if (text != "<link>") return WriteFile(kJournal, text);
-                      WriteFile("../elsewhere", valid), fs::create_symlink("../elsewhere", kJournal);
+                      if (text == "<dir>") return fs::create_directory(kJournalFile), void();
+                      if (text != "<link>") return WriteFile(kJournalFile, text);
+                      WriteFile("../elsewhere", valid), fs::create_symlink("../elsewhere", kJournalFile);
                     },
                     "\"vandoril_06.journal\" is not a journal of this patch"});
   }
@@ -268,7 +266,7 @@ TEST_P(RunSafetyTest, FoldersThatARunRefusesOrUndoes) {
     for (const char* folder : {".", "database"}) fs::permissions(folder, fs::perms::owner_all, fs::perm_options::add);
     Restore(".", pristine);
   }
-  WriteFile(kJournal, valid);  // its roll-back deletes the marker that it names, and nothing else
+  WriteFile(kJournalFile, valid);  // its roll-back deletes the marker that it names, and nothing else
   WriteFile(kInstallMarker, "");
   EXPECT_EQ(RunPatch(".").exitStatus, 0);
   EXPECT_TRUE(Snapshot(".") == pristine);
