@@ -59,6 +59,7 @@ void WarnListLeftAsItWas(int sanMarinoCount, int netherlandsCount) {
 }  // namespace
 
 void PatchCountryList() {
+  NoteFileToCreate("database");  // when it is missing, "md" below makes it
   RunShell("md database\\bak");
   PrintProgressDot();
   RunShell("move database\\countries.sav database\\bak\\countries.sav");

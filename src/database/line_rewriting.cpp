@@ -7,9 +7,9 @@
 
 bool ReadSharedLine(std::string& line) {
   std::streamoff endMark = -1;
-  if (ReadTextLine(sharedInput, line, &endMark)) return true;
-  if (endMark >= 0) FailAtEndOfFileMark(static_cast<std::uint64_t>(endMark));
-  return false;
+  const bool read = ReadTextLine(sharedInput, line, &endMark);
+  if (endMark >= 0) NoteEndOfFileMark(static_cast<std::uint64_t>(endMark));
+  return read;
 }
 
 void WriteSharedLine(const std::string& line) { WriteTextLine(sharedOutput, line); }

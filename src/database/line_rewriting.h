@@ -13,8 +13,8 @@ inline bool BeginsWith(const std::string& line, const char* prefix) {
 }
 
 // Reads the next line of the shared input into `line`; false at the end of the
-// input or on a read error (which CloseStepFiles() reports).  A Ctrl-Z with
-// more bytes after it fails the run (FailAtEndOfFileMark()).
+// input or on a read error (which CloseStepFiles() reports).  The first Ctrl-Z
+// ends the text (NoteEndOfFileMark()).
 bool ReadSharedLine(std::string& line);
 
 // Writes `line` and a line end (CR LF) to the shared output.

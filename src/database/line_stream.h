@@ -32,9 +32,9 @@ bool LineIs(const char* line, std::size_t size, const char (&text)[N]) {
 
 // Streams the whole of sharedInput to sharedOutput with the line ends of
 // ReadTextLine() and WriteTextLine(): CR LF or a lone LF ends a line, a CR not
-// followed by LF stays in its line, byte 0x1A as the last byte of the input is
-// dropped (one with more bytes after it fails the run), a last line
-// without line end is a line, and every line is written followed by CR LF.
+// followed by LF stays in its line, the first byte 0x1A ends the text (see
+// NoteEndOfFileMark()), a last line without line end is a line, and every
+// line is written followed by CR LF.
 //
 // Calls rewrite(char* line, std::size_t size, std::uint64_t passed) for the
 // lines in order; it may change the line's bytes in place, other than to LF,
@@ -91,12 +91,10 @@ void StreamSharedLines(char watched, Rewrite&& rewrite, std::size_t chunk = kLin
 
     char* const begin = &buffer[held];
     char* end = begin + have;
-    // Ends the input at a Ctrl-Z, which must be its last byte: text mode
-    // would drop whatever came after it.
+    // Ends the text at the first Ctrl-Z; CloseStepFiles() copies the bytes
+    // from there on as they are.
     auto endAtMark = [&](char* mark) {
-      if (mark + 1 < begin + have || (!sharedInput.eof() && sharedInput.peek() != std::char_traits<char>::eof())) {
-        FailAtEndOfFileMark(consumed - have + static_cast<std::uint64_t>(mark - begin));
-      }
+      NoteEndOfFileMark(consumed - have + static_cast<std::uint64_t>(mark - begin));
       end = mark;
       atEnd = true;
     };

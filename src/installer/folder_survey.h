@@ -1,6 +1,6 @@
 // What a run needs to know about the game folder before its first change:
-// which of the files it may create do not exist yet (the journal's "absent"
-// line), and whether its roll-back could put everything back if the run
+// which of the files it may create do not exist yet (the only ones that its
+// roll-back may delete), and whether its roll-back could put everything back if the run
 // failed at any point.
 #pragma once
 

@@ -85,6 +85,7 @@ int RefuseUnreadableMarker() {
 }
 
 void CreateInstallMarker() {
+  NoteFileToCreate(kInstallMarker);
   std::ofstream(kInstallMarker, std::ios::out | std::ios::trunc);
   if (!FileIsPresent(kInstallMarker)) FailRun(std::string("the install marker \"") + kInstallMarker + "\" could not be created");
 }

@@ -90,6 +90,24 @@ bool RemoveBackupFolder(std::string& problem) {
   return removed;
 }
 
+// Whether the file `file`, which the journal names as created by the run, is
+// still the run's: the run creates its files empty, except the databases of
+// 34 and 41 that the exchange writes from each other's.  A file that holds
+// bytes otherwise was put there by someone else after the run stopped.
+bool MadeByTheRun(const std::string& file) {
+  if (IsDirectory(file)) return false;
+  if (file == Database(34) || file == Database(41)) return true;
+  std::error_code ec;
+  const auto size = std::filesystem::file_size(file, ec);
+  return ec || size == 0;
+}
+
+// True when `folder` is a folder that holds nothing.
+bool IsEmptyFolder(const char* folder) {
+  std::error_code ec;
+  return !IsLink(folder) && std::filesystem::is_empty(folder, ec) && !ec;
+}
+
 }  // namespace
 
 std::vector<std::string> FilesTheRunChanges() {
@@ -126,13 +144,13 @@ bool RollBackRun(const RunJournal& journal, std::string& problem) {
     if (!RemoveFileForced(file)) undone = Note(problem, std::string("\"") + file + "\" could not be deleted");
   }
   // Files that the run created, then the folder that it may have made.
-  for (const std::string& file : journal.absent) {
-    if (file != kDatabaseFolder && !IsDirectory(file) && !RemoveFileForced(file)) {
+  for (const std::string& file : journal.created) {
+    if (file != kDatabaseFolder && MadeByTheRun(file) && !RemoveFileForced(file)) {
       undone = Note(problem, "\"" + file + "\" could not be deleted");
     }
   }
   if (!RemoveBackupFolder(problem)) undone = false;
-  if (std::count(journal.absent.begin(), journal.absent.end(), kDatabaseFolder) != 0 &&
+  if (std::count(journal.created.begin(), journal.created.end(), kDatabaseFolder) != 0 && IsEmptyFolder(kDatabaseFolder) &&
       !RemoveEmptyFolder(kDatabaseFolder)) {
     undone = Note(problem, "the folder \"database\" could not be removed");
   }

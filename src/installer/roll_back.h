@@ -28,8 +28,8 @@ std::string OriginalName(const std::string& backup);
 std::vector<std::string> BackupsInTheFolder();
 
 // Puts every file back from its backup (the backup replacing the file),
-// deletes the intermediate files and those that did not exist before the
-// run, removes "database/bak" (and "database" when the run made it), sets
+// deletes the intermediate files and those that the journal names as created
+// by the run, removes "database/bak" (and "database" when the run made it), sets
 // the install marker back to what it was, makes all of it durable and at
 // last deletes the journal.  False, with `problem` saying what could not be
 // done, when any of it failed: the journal then stays for the next run.

@@ -1,5 +1,6 @@
 #include "installer/run_control.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -18,6 +19,7 @@ namespace {
 
 bool runBegun = false;
 RunJournal journal;
+std::vector<std::string> absentAtStart;  // the run's files that did not exist as it began
 
 // Each rewritten file, with the file that held its content before the run.
 std::map<std::string, std::string> rewrittenFiles;
@@ -39,7 +41,9 @@ const char kNotWritable[] =
 void BeginRun(bool uninstall, const std::vector<std::string>& absent) {
   journal = RunJournal();
   journal.uninstall = uninstall;
-  journal.absent = absent;
+  absentAtStart = absent;
+  const bool createsMarker = std::find(absent.begin(), absent.end(), kInstallMarker) != absent.end();
+  if (!uninstall && createsMarker) journal.created.push_back(kInstallMarker);
   if (!WriteJournal(journal)) {
     // Nothing else has changed yet: whatever the journal got as far as goes.
     const int error = errno;
@@ -51,6 +55,21 @@ void BeginRun(bool uninstall, const std::vector<std::string>& absent) {
                  "");
   }
   runBegun = true;
+}
+
+void NoteFileToCreate(const std::string& file) {
+  const auto named = [&file](const std::vector<std::string>& names) {
+    return std::find(names.begin(), names.end(), file) != names.end();
+  };
+  if (!runBegun || !named(absentAtStart) || named(journal.created) || PathExists(file)) return;
+  RunJournal next = journal;
+  next.created.push_back(file);
+  // Until the new journal is written, the file is not created: the roll-back
+  // follows the journal that stands.
+  if (!WriteJournal(next)) {
+    FailRun(std::string("the run journal \"") + kJournalFile + "\" could not be written" + Because(errno));
+  }
+  journal = next;
 }
 
 void FailRun(const std::string& what, const char* errorText) {

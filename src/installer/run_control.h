@@ -7,10 +7,18 @@
 #include <vector>
 
 // Writes the journal of an install or uninstall run, before anything else
-// changes, with `absent` the files and folders of the run that do not exist
-// yet (see SurveyGameFolder()).  When it cannot, says why (and what to do when the folder cannot
-// be written) on standard error and ends the program with status 1.
+// changes, and keeps `absent`, the files and folders of the run that do not
+// exist yet (see SurveyGameFolder()).  An install's first change creates the
+// install marker, so its journal names the marker from the start.  When it
+// cannot, says why (and what to do when the folder cannot be written) on
+// standard error and ends the program with status 1.
 void BeginRun(bool uninstall, const std::vector<std::string>& absent);
+
+// Called before the run creates `file` where nothing stands.  When `file` did
+// not exist as the run began, names it in the journal, made durable, as one
+// that a roll-back deletes; every other file the roll-back puts back from its
+// backup, or leaves alone.  Fails the run when the journal cannot be written.
+void NoteFileToCreate(const std::string& file);
 
 // Ends a run that cannot go on: closes the shared streams, undoes every
 // change of a begun run, then writes one line on standard error saying that

@@ -18,7 +18,7 @@ namespace {
 const char kJournalDraft[] = "vandoril_06.journal.new";
 const char* const kFirstLines[] = {"install steps", "install removing backups", "uninstall steps",
                                    "uninstall removing backups"};
-const char kAbsent[] = "absent";
+const char kCreated[] = "created";
 const char kChecksum[] = "checksum ";
 // Far more than the longest journal (every name a run may create), so that
 // a file of any size is never read whole.
@@ -49,20 +49,20 @@ bool SplitLines(const std::string& text, std::vector<std::string>& lines) {
   return start == text.size();
 }
 
-// Reads the names of an "absent" line into `absent`: words separated by
+// Reads the names of a "created" line into `created`: words separated by
 // single blanks, each a file a run may create, none twice.
-bool ParseAbsent(const std::string& line, std::vector<std::string>& absent) {
-  if (line.compare(0, sizeof kAbsent - 1, kAbsent) != 0) return false;
+bool ParseCreated(const std::string& line, std::vector<std::string>& created) {
+  if (line.compare(0, sizeof kCreated - 1, kCreated) != 0) return false;
   const std::vector<std::string> known = FilesTheRunChanges();
-  std::size_t at = sizeof kAbsent - 1;
-  if (at == line.size()) return false;  // the line is left out when nothing is absent
+  std::size_t at = sizeof kCreated - 1;
+  if (at == line.size()) return false;  // the line is left out when nothing was created
   while (at < line.size()) {
     if (line[at] != ' ') return false;
     const std::size_t end = std::min(line.find(' ', at + 1), line.size());
     const std::string name = line.substr(at + 1, end - at - 1);
     if (std::find(known.begin(), known.end(), name) == known.end()) return false;
-    if (std::find(absent.begin(), absent.end(), name) != absent.end()) return false;
-    absent.push_back(name);
+    if (std::find(created.begin(), created.end(), name) != created.end()) return false;
+    created.push_back(name);
     at = end;
   }
   return true;
@@ -73,9 +73,9 @@ bool ParseAbsent(const std::string& line, std::vector<std::string>& absent) {
 std::string FormatJournal(const RunJournal& journal) {
   std::string text = kFirstLines[(journal.uninstall ? 2 : 0) + (journal.phase == StepsPhase ? 0 : 1)];
   text += "\n";
-  if (!journal.absent.empty()) {
-    text += kAbsent;
-    for (const std::string& name : journal.absent) text += " " + name;
+  if (!journal.created.empty()) {
+    text += kCreated;
+    for (const std::string& name : journal.created) text += " " + name;
     text += "\n";
   }
   return text + ChecksumLine(text);
@@ -93,7 +93,7 @@ bool ParseJournal(const std::string& text, RunJournal& journal) {
   const auto index = first - std::begin(kFirstLines);
   parsed.uninstall = index >= 2;
   parsed.phase = index % 2 == 0 ? StepsPhase : RemovingBackupsPhase;
-  if (lines.size() == 3 && !ParseAbsent(lines[1], parsed.absent)) return false;
+  if (lines.size() == 3 && !ParseCreated(lines[1], parsed.created)) return false;
   journal = parsed;
   return true;
 }

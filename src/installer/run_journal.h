@@ -5,14 +5,16 @@
 //
 // Two or three lines of text, each ended by LF:
 //   install steps                     ("uninstall ..."; "... removing backups")
-//   absent vandoril_06.dontdelete database/country7.sav
+//   created vandoril_06.dontdelete database/country7.sav
 //   checksum 5f2c01d7
-// The "absent" line lists the files and folders that the run may create and
-// that did not exist when it began; it is left out when there are none.  The
-// last line is the CRC-32 of the lines before it, in eight lowercase hex
-// digits.  The roll-back deletes what the journal names, so a journal is
-// read only when it has exactly this form, its checksum matches and every
-// name it lists is one of the run's own (FilesTheRunChanges()), once.
+// The "created" line lists the files and folders that did not exist when the
+// run began and that the run has created, or is about to create: each is
+// named (and the journal made durable) before its creation.  It is left out
+// when there are none.  The last line is the CRC-32 of the lines before it,
+// in eight lowercase hex digits.  The roll-back deletes what the journal
+// names, so a journal is read only when it has exactly this form, its
+// checksum matches and every name it lists is one of the run's own
+// (FilesTheRunChanges()), once.
 #pragma once
 
 #include <string>
@@ -26,7 +28,7 @@ enum RunPhase {
 struct RunJournal {
   bool uninstall = false;
   RunPhase phase = StepsPhase;
-  std::vector<std::string> absent;
+  std::vector<std::string> created;
 };
 
 extern const char kJournalFile[];

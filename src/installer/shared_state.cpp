@@ -4,7 +4,6 @@
 #include <cstdint>
 #include <iostream>
 
-#include "installer/roll_back.h"
 #include "installer/run_control.h"
 #include "platform/disk_writeback.h"
 #include "platform/files.h"
@@ -27,12 +26,23 @@ std::string currentTarget;
 std::string currentTargetBackup;
 bool currentTargetExisted = false;
 int openError = 0;  // why an open of OpenStepFiles() failed
+std::int64_t endOfFileMark = -1;  // where the input's Ctrl-Z is, -1 for none
 bool progressLineOpen = false;
 
 // The backup and the target of the current step, opened once more for the
 // hints of HandStepDataToDisk(); -1 when not open.
 int inputHints = -1;
 int outputHints = -1;
+
+// Writes the input's bytes from the end-of-file mark on to the output, as
+// they are.  A read error stays set for CloseStepFiles() to report.
+void CopyTailFromEndOfFileMark() {
+  if (endOfFileMark < 0 || sharedInput.bad() || !sharedOutput.is_open()) return;
+  sharedInput.clear();
+  sharedInput.seekg(endOfFileMark);
+  static char block[64 * 1024];
+  while (sharedInput.read(block, sizeof block), sharedInput.gcount() > 0) sharedOutput.write(block, sharedInput.gcount());
+}
 
 void CloseHints() {
   CloseForHints(inputHints);
@@ -52,6 +62,7 @@ bool OpenStepFiles(const std::string& backup, const std::string& target, const s
   currentTarget = target;
   currentTargetBackup = targetBackup.empty() ? backup : targetBackup;
   currentTargetExisted = PathExists(target);
+  endOfFileMark = -1;
   sharedInput.rdbuf()->pubsetbuf(inputBuffer, kStreamBufferSize);
   sharedOutput.rdbuf()->pubsetbuf(outputBuffer, kStreamBufferSize);
 
@@ -64,6 +75,8 @@ bool OpenStepFiles(const std::string& backup, const std::string& target, const s
     sharedOutput.setstate(std::ios::failbit);
     return false;
   }
+  // A target without a backup is created where nothing stood.
+  if (!PathExists(currentTargetBackup)) NoteFileToCreate(target);
   errno = 0;
   sharedOutput.open(target, std::ios::out | std::ios::trunc | std::ios::binary);
   if (sharedInput.is_open()) openError = LastFileError();
@@ -85,6 +98,7 @@ void HandStepDataToDisk() {
 }
 
 void CloseStepFiles() {
+  CopyTailFromEndOfFileMark();
   const bool readFailed = sharedInput.bad();
   sharedInput.close();
 
@@ -128,10 +142,7 @@ std::string DescribeOpenFailure() {
   return "\"" + currentTarget + "\" could not be opened for writing" + Because(openError, false);
 }
 
-void FailAtEndOfFileMark(std::uint64_t offset) {
-  FailRun("\"" + OriginalName(currentBackup) + "\" holds the byte Ctrl-Z (0x1A) at offset " + std::to_string(offset) +
-          " with more bytes after it; read as text, the file would end there and the rest would be lost");
-}
+void NoteEndOfFileMark(std::uint64_t offset) { endOfFileMark = static_cast<std::int64_t>(offset); }
 
 void PrintWarning(const std::string& message) {
   std::cout.flush();

@@ -32,12 +32,13 @@ extern std::streampos sharedFilePosition;
 // not `backup` itself (a file written from another file's backup).
 bool OpenStepFiles(const std::string& backup, const std::string& target, const std::string& targetBackup = {});
 
-// Closes sharedInput, then sharedOutput, and resets both to good; asks the
-// system to start writing the target to disk and to drop the backup from
-// memory (see HandStepDataToDisk()).  When a read
-// of the backup failed (other than at its end) or a write or the close of the
-// target failed, fails the run with a message naming the file.  Otherwise
-// records the target as rewritten.
+// Copies the input from its end-of-file mark on (NoteEndOfFileMark()), if it
+// has one, to sharedOutput; closes sharedInput, then sharedOutput, and resets
+// both to good; asks the system to start writing the target to disk and to
+// drop the backup from memory (see HandStepDataToDisk()).  When a read of the
+// backup failed (other than at its end) or a write or the close of the target
+// failed, fails the run with a message naming the file.  Otherwise records
+// the target as rewritten.
 void CloseStepFiles();
 
 // Between blocks of a big file: asks the system to start writing to disk
@@ -60,10 +61,11 @@ void FailIfNotMoved(const std::string& file, const std::string& backup, int erro
 // Says in plain words why OpenStepFiles() returned false, for FailRun().
 std::string DescribeOpenFailure();
 
-// Fails the run: the file being read holds the text-mode end-of-file mark
-// Ctrl-Z (0x1A) at byte `offset` with more bytes after it.  Read as text, the
-// file would end there and lose the rest.
-[[noreturn]] void FailAtEndOfFileMark(std::uint64_t offset);
+// Records that the text of the step's input ends at the text-mode end-of-file
+// mark Ctrl-Z (0x1A) at byte `offset`.  CloseStepFiles() then writes that byte
+// and every byte after it, unchanged, after the rewritten text: a reader that
+// stops at the mark sees the rewrite, and nothing of the file is lost.
+void NoteEndOfFileMark(std::uint64_t offset);
 
 // Writes "vandoril-patch: ", `message` and a line end to standard error,
 // after whatever standard output holds.

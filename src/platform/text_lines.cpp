@@ -9,22 +9,14 @@ bool ReadTextLine(std::istream& in, std::string& line, std::streamoff* endMark) 
   const bool endedByLf = !in.eof();
 
   if (const void* ctrlZ = std::memchr(line.data(), 0x1A, line.size())) {
+    // The input ends here; whatever follows the Ctrl-Z is the caller's to copy.
     const std::size_t at = static_cast<std::size_t>(static_cast<const char*>(ctrlZ) - line.data());
-    if (endedByLf || at + 1 != line.size()) {
-      // The bytes after it, and the line end, follow the Ctrl-Z in the input.
-      const std::ios::iostate state = in.rdstate();
-      in.clear();
-      const std::streamoff after = in.tellg();
-      in.setstate(state | std::ios::badbit | std::ios::failbit);
-      if (endMark != nullptr) *endMark = after - (endedByLf ? 1 : 0) - static_cast<std::streamoff>(line.size() - at);
-      return false;
-    }
-    line.pop_back();  // the last byte of the input
-    if (line.empty()) {
-      in.setstate(std::ios::failbit);
-      return false;
-    }
-    return true;
+    in.clear();
+    const std::streamoff after = in.tellg();
+    in.setstate(std::ios::eofbit | std::ios::failbit);
+    if (endMark != nullptr) *endMark = after - (endedByLf ? 1 : 0) - static_cast<std::streamoff>(line.size() - at);
+    line.resize(at);
+    return !line.empty();
   }
   if (endedByLf && !line.empty() && line.back() == '\r') line.pop_back();
   return true;

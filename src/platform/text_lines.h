@@ -7,13 +7,13 @@
 #include <string>
 
 // Reads the next line of `in` into `line`, without its line end.
-// CR LF and a lone LF end a line; a CR not followed by LF stays in the line;
-// byte 0x1A as the last byte of the input is dropped.  A last line without a
-// line end is still a line.  Returns false when no line was read: at the end
-// of the input, or on a read error, which leaves `in.bad()` set.  A 0x1A with
-// more bytes after it would end the input there in text mode and lose the
-// rest: the reading stops with `in.bad()` set and `*endMark`, when given, set
-// to the byte's offset in the input.
+// CR LF and a lone LF end a line; a CR not followed by LF stays in the line.
+// The first byte 0x1A (Ctrl-Z) ends the input as text mode does: the text
+// before it is read as if the file ended there, `in` is left at its end (eof
+// and fail set), and `*endMark`, when given, is set to the byte's offset, so
+// that the caller can copy the bytes from there on unchanged.  A last line
+// without a line end is still a line.  Returns false when no line was read:
+// at the end of the input, or on a read error, which leaves `in.bad()` set.
 bool ReadTextLine(std::istream& in, std::string& line, std::streamoff* endMark = nullptr);
 
 // Writes `line` followed by CR LF.
