@@ -48,6 +48,12 @@ std::wstring Argument(const std::string& word) {
   return wide.find_first_of(L" \t") == std::wstring::npos && !wide.empty() ? wide : L"\"" + wide + L"\"";
 }
 
+// The interpreter's line for why a program could not be started.
+std::string Reason(DWORD error) {
+  const std::string text = SystemErrorText(error);
+  return text.empty() ? "The system cannot execute the specified program." : text;
+}
+
 std::wstring FullPath(const std::wstring& path) {
   const DWORD size = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
   std::wstring full(size, L'\0');
@@ -82,8 +88,7 @@ int RunProgramInFolder(const std::string& folder, const std::string& name, const
   if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) {
     return Complain("'" + name + "' is not recognized as an internal or external command, operable program or batch file.");
   }
-  const std::string text = SystemErrorText(error);
-  return Complain(text.empty() ? "The system cannot execute the specified program." : text);
+  return Complain(Reason(error));
 }
 
 std::string FolderOfThisProgram() {
@@ -101,7 +106,7 @@ int RunCommandInterpreter(const std::string& commandLine, bool inSystemFolder) {
   DWORD status = 1;
   if (!StartAndWait(system + L"\\cmd.exe", L"cmd /d /c " + WidePath(commandLine), inSystemFolder ? system.c_str() : nullptr,
                     &status)) {
-    return Complain(std::string("The command interpreter could not be started: ") + SystemErrorText(GetLastError()));
+    return Complain("The command interpreter could not be started: " + Reason(GetLastError()));
   }
   return static_cast<int>(status);
 }
