@@ -86,7 +86,8 @@ TEST_P(DriverTest, EveryDecisionWithItsExactOutput) {
 
 // The players' zip as they get it, with its checksum: unpacked into a game folder without an uninstaller, it installs
 // with its vandoril-patch.exe and uninstalls with its Brisco-UnInstall.exe, started elsewhere, and every file comes
-// back byte for byte.  The uninstaller ends with the patch's status, and says so when the patch is not beside it.
+// back byte for byte.  The uninstaller ends with the patch's status, and says so when the patch is not beside it or not
+// installed.
 TEST_F(GameFolderTest, TheReleaseZipInstallsAndUninstallsByItsOwnPrograms) {
   if (BuildsUnderTest().size() < 2) GTEST_SKIP() << "no Windows build";
   buildUnderTest = kWindowsBuild;
@@ -103,6 +104,9 @@ TEST_F(GameFolderTest, TheReleaseZipInstallsAndUninstallsByItsOwnPrograms) {
   EXPECT_EQ(uninstall.exitStatus, 0);
   EXPECT_EQ(ReadFile("editor.log"), "-master\n-master\n");
   EXPECT_TRUE(Snapshot(dir_) == pristine);
+  const RunResult notInstalled = RunWindowsProgram(dir_, dir_ + "/Brisco-UnInstall.exe");
+  EXPECT_NE(notInstalled.out.find("is not installed in this folder"), std::string::npos) << notInstalled.out;
+  EXPECT_TRUE(Snapshot(dir_) == pristine) << "an uninstaller that installs";
   WriteFile("vandoril_06.dontdelete", "");
   fs::remove("art_03.big");
   EXPECT_EQ(RunWindowsProgram(dir_, dir_ + "/Brisco-UnInstall.exe").exitStatus, 1) << "a failed uninstall";

@@ -4,6 +4,8 @@
 #include <iostream>
 #include <string>
 
+#include "installer/roll_back.h"
+#include "installer/run_journal.h"
 #include "platform/console.h"
 #include "platform/files.h"
 #include "platform/program_start.h"
@@ -24,6 +26,14 @@ int main() {
               << "folder, then run Brisco-UnInstall.exe again. Nothing was changed.\n" << std::flush;
     WaitForKey();
     return 1;
+  }
+  // Without its marker the patch would take "/uninstall" for an install.  A
+  // journal is left to the patch, which repairs the run that it tells of.
+  if (!PathExists(folder + "\\" + kInstallMarker) && !PathExists(folder + "\\" + kJournalFile)) {
+    std::cout << "vandoril-patch is not installed in this folder (" << folder << "), so there is nothing to remove. "
+              << "Nothing was changed." << std::endl;
+    WaitForKey();
+    return 0;
   }
   const int status = RunProgramInFolder(folder, kPatch, {"/uninstall"});
   // The patch waits for a key after a failure only when it is alone in its
