@@ -1,20 +1,21 @@
-# Release package for players: a zip that holds vandoril-patch.exe and the
-# players' instructions (README.txt, CR LF line ends), both at the top of the
-# zip so that it can be unpacked straight into the game folder.
-# Made in the Windows build by `cpack` (see the "release" workflow preset).
+# The players' zip, vandoril-patch-X.Y.Z-win64.zip, with SHA256SUMS beside it
+# in <build>/package: Brisco-UnInstall.exe, README.txt (the players'
+# instructions with the version, CR LF line ends) and vandoril-patch.exe, at
+# the top of the zip so that it can be unpacked straight into the game
+# folder.  Made by the target release-zip of the Windows build (the
+# "release" workflow preset), the same bytes from every build of the same
+# sources: see make_zip.cmake.
 
-install(TARGETS vandoril-patch RUNTIME DESTINATION .)
-# The package needs vandoril-patch.exe alone (the "windows" build preset builds
-# just that), not every target of the tree: some tools are POSIX programs.
-set(CMAKE_SKIP_INSTALL_ALL_DEPENDENCY ON)
-install(FILES ${CMAKE_CURRENT_LIST_DIR}/README.txt DESTINATION .)
+# The time of every entry in the zip: the release of this version.
+set(VANDORIL_RELEASE_TIME "2026-12-08 00:00:00")
 
-set(CPACK_GENERATOR ZIP)
-set(CPACK_PACKAGE_NAME vandoril-patch)
-set(CPACK_PACKAGE_VENDOR vandoril-patch)
-set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Exchanges San Marino and the Netherlands in Veldo's data")
-set(CPACK_PACKAGE_FILE_NAME vandoril-patch-win64)
-set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY OFF)
-set(CPACK_STRIP_FILES ON)
-set(CPACK_PACKAGE_DIRECTORY ${CMAKE_BINARY_DIR}/package)
-include(CPack)
+set(package_dir ${CMAKE_BINARY_DIR}/package)
+set(zip_name vandoril-patch-${PROJECT_VERSION}-win64.zip)
+configure_file(${CMAKE_CURRENT_LIST_DIR}/README.txt ${CMAKE_BINARY_DIR}/README.txt @ONLY NEWLINE_STYLE CRLF)
+add_custom_command(OUTPUT ${package_dir}/${zip_name} ${package_dir}/SHA256SUMS
+  COMMAND ${CMAKE_COMMAND} -DZIP=${package_dir}/${zip_name} -DTIME=${VANDORIL_RELEASE_TIME}
+          "-DFILES=$<TARGET_FILE:Brisco-UnInstall>;${CMAKE_BINARY_DIR}/README.txt;$<TARGET_FILE:vandoril-patch>"
+          -P ${CMAKE_CURRENT_LIST_DIR}/make_zip.cmake
+  DEPENDS Brisco-UnInstall vandoril-patch ${CMAKE_BINARY_DIR}/README.txt ${CMAKE_CURRENT_LIST_DIR}/make_zip.cmake
+  VERBATIM)
+add_custom_target(release-zip DEPENDS ${package_dir}/${zip_name})

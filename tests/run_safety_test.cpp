@@ -37,17 +37,20 @@ struct Direction {
 
 class RunSafetyFolder : public GameFolderTest {
  protected:
-  // A sample game with Ctrl-Z tails and a read-only archive and database (on Windows the read-only attribute, which
-  // Wine shows as no write permission), installed and not.  An install rewrites every archive, the list, the script and every
-  // database, makes only the marker, keeps each file's permissions and each tail.
+  // A sample game with Ctrl-Z tails and a read-only archive, script and database (on Windows the read-only
+  // attribute, which Wine shows as no write permission), installed and not.  An install rewrites every archive, the
+  // list, the script and every database, makes only the marker, keeps each file's permissions and each tail, and
+  // deletes its read-only backups silently.
   void MakeDirections() {
     ASSERT_NO_FATAL_FAILURE(MakeSampleGame(dir_, kSmallGame));
     for (const auto& [file, to, tail] : kTails) WriteFile(file, ReadFile(file) + tail);
     const bool windows = buildUnderTest == kWindowsBuild;
     fs::permissions("database/country34.sav", fs::perms(windows ? 0444 : 0440));
-    fs::permissions("art_01.big", fs::perms(windows ? 0444 : 0400));
+    for (const char* file : {"art_01.big", "script/Results.txt"}) fs::permissions(file, fs::perms(windows ? 0444 : 0400));
     const FolderContent pristine = Snapshot(dir_);
-    ASSERT_EQ(RunPatch(dir_).exitStatus, 0);
+    const RunResult install = RunPatch(dir_);
+    ASSERT_EQ(install.exitStatus, 0);
+    ASSERT_EQ(install.err, "");
     const FolderContent installed = Snapshot(dir_);
     std::size_t changed = 0;
     for (const auto& [name, bytes] : pristine) {
@@ -185,6 +188,39 @@ TEST_P(RunSafetyTest, OneRunAtATimeAndABackupFolderThatStays) {
   fs::permissions("editor.exe", fs::perms::owner_all);
   EXPECT_EQ(RunPatch(dir_, {"/uninstall"}).exitStatus, 0);
   EXPECT_EQ(ReadFile("editor.log"), "unlocked\n") << "the editor starts with the folder unlocked";
+}
+
+// On Windows another program that holds a file for a moment (here art_02.big, without sharing, from the moment the
+// run is about to move it) is waited out and the run completes; one that holds it on fails the run, which is undone.
+TEST_P(RunSafetyTest, ABriefHoldIsWaitedOutAndALongOneUndoesTheRun) {
+  if (buildUnderTest != kWindowsBuild) GTEST_SKIP() << "a Windows matter";
+  ASSERT_NO_FATAL_FAILURE(MakeDirections());
+  const Direction& d = directions_[0];
+  Restore(dir_, d.before);
+  ASSERT_EQ(RunPatch(dir_, {}, {"VANDORIL_FAULT_TRACE=" + dir_ + ".trace"}).exitStatus, 0);
+  std::istringstream lines(ReadFile(dir_ + ".trace"));
+  std::string n, signal = dir_ + ".held-by-holder";
+  for (std::string line; n.empty() && std::getline(lines, line);)
+    if (line.find(" art_02.big art_02.bak") != std::string::npos) n = line.substr(0, line.find(' '));
+  ASSERT_FALSE(n.empty());
+  for (const int holdMs : {300, 5000}) {
+    SCOPED_TRACE(holdMs);
+    Restore(dir_, d.before);
+    fs::remove(signal), fs::remove(signal + ".held");
+    RunResult holder;
+    std::thread holding([&] {
+      holder = RunWindowsProgram(dir_, WindowsBuildFile("stand-ins/file-holder.exe"), {"art_02.big", std::to_string(holdMs), signal});
+    });
+    const RunResult run = RunPatch(dir_, {}, {"VANDORIL_FAULT=hold:" + n + ":" + signal});
+    holding.join();
+    EXPECT_EQ(holder.exitStatus, 0) << "the holder could not hold art_02.big";
+    EXPECT_EQ(run.exitStatus, holdMs == 300 ? 0 : 1) << run.err;
+    EXPECT_TRUE(Snapshot(dir_) == (holdMs == 300 ? d.after : d.before));
+    const std::string inUse = "\"art_02.big\" could not be moved to \"art_02.bak\" (the file is in use by another program";
+    EXPECT_EQ(run.err.find(inUse) != std::string::npos && run.err.find(kUndone) != std::string::npos, holdMs != 300) << run.err;
+    EXPECT_EQ(run.err.empty(), holdMs == 300);
+  }
+  fs::remove(dir_ + ".trace"), fs::remove(signal), fs::remove(signal + ".held");
 }
 
 // Folders that a run refuses (status 1, a pause) or undoes (status 1), with nothing changed in the folder or beside

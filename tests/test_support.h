@@ -38,6 +38,11 @@ struct RunResult {
 };
 RunResult RunPatch(const std::string& dir, const std::vector<std::string>& args = {},
                    const std::vector<std::string>& faults = {}, const std::string& wrapper = "");
+// A file of the Windows build by its path there ("stand-ins/editor.exe").
+std::string WindowsBuildFile(const std::string& name);
+// Runs the Windows program `program` (a path) so, under Wine, with the settings `environment`.
+RunResult RunWindowsProgram(const std::string& dir, const std::string& program, const std::vector<std::string>& args = {},
+                            const std::vector<std::string>& environment = {}, const std::string& wrapper = "");
 
 // Writes a sample game at the absolute path `folder` with the generator's `options`, with the editor stand-in of
 // the build under test.

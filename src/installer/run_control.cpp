@@ -107,6 +107,9 @@ void MakeRunDurable() {
   if (!WriteJournal(journal)) {
     FailRun(std::string("the run journal \"") + kJournalFile + "\" could not be written" + Because(errno));
   }
+  // From here on the backups are only deleted, never put back: a read-only
+  // one need not keep its attribute for the "del" of RemoveBackups().
+  for (const auto& [file, previous] : rewrittenFiles) PrepareForDeletion(previous);
 }
 
 int EndRun() {

@@ -34,8 +34,8 @@ void NoteRewrittenFile(const std::string& file, const std::string& previous);
 
 // After the last rewriting step: gives every rewritten file the permissions
 // of the file it replaced, writes the files and their folders to stable
-// storage, and moves the journal on to removing the backups.  Fails the run
-// when any of it fails.
+// storage, and moves the journal on to removing the backups, whose
+// read-only attributes it then clears.  Fails the run when any of it fails.
 void MakeRunDurable();
 
 // After RemoveBackups(): deletes any backup that is left, then the journal.

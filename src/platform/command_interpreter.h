@@ -14,8 +14,8 @@
 //   pause                  "Press any key to continue . . . ", one key, line end
 //   "editor.exe -master"   run ./editor.exe with the argument -master, wait
 // Backslashes separate directories.  Success prints nothing; each failure
-// prints one line on standard error.  On Windows "pause", the editor's start
-// and every other line go to the C runtime's system(); elsewhere any other
-// line is refused.  Returns 0 on success, non-zero otherwise; a file command
+// prints one line on standard error.  On Windows "pause" and every other
+// line go to cmd.exe with its AutoRun commands off; elsewhere any other line
+// is refused.  Returns 0 on success, non-zero otherwise; a file command
 // that failed in the system leaves errno at the reason.
 int RunBuiltinCommand(const std::string& commandLine);

@@ -45,15 +45,15 @@ std::string FullPathOf(const std::string& path);
 // The system's own line for a code that the table of system_errors.h lacks.
 std::string UnlistedErrorText(unsigned long code);
 
-// "pause": waits for a key.  On Windows the C runtime's system() runs it, so
-// that the player sees the real interpreter's prompt.
+// "pause": waits for a key.  On Windows cmd.exe runs it ("cmd /d /c pause",
+// AutoRun off), so that the player sees the real interpreter's prompt.
 int RunPauseCommand(const std::string& commandLine);
 
 // The editor's start, "editor.exe -master" in quotes: runs the game folder's
-// editor with the argument -master and waits; on Windows through system().
+// editor with the argument -master and waits.
 int RunEditorCommand(const std::string& commandLine);
 
-// Any line that the interpreter does not carry out itself: on Windows the C
-// runtime's system() runs it; elsewhere it is refused with `refusal` on
+// Any line that the interpreter does not carry out itself: on Windows
+// "cmd /d /c" runs it; elsewhere it is refused with `refusal` on
 // standard error and a non-zero status.
 int RunOtherCommand(const std::string& commandLine, const std::string& refusal);

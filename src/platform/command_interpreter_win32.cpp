@@ -4,8 +4,10 @@
 
 #include <windows.h>
 
-#include <cstdlib>
+#include <functional>
 
+#include "platform/brief_holds.h"
+#include "platform/program_start.h"
 #include "platform/system_errors.h"
 #include "platform/wide_path.h"
 
@@ -13,7 +15,11 @@ namespace {
 
 bool IsMissing(DWORD error) { return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND; }
 
-unsigned long Result(BOOL succeeded) { return succeeded ? 0 : GetLastError(); }
+// 0, or the error of `operation` once a brief hold of another program on
+// the file has been waited out.
+unsigned long Result(const std::function<bool()>& operation) {
+  return RetriedWhileHeld(operation) ? 0 : GetLastError();
+}
 
 }  // namespace
 
@@ -29,15 +35,17 @@ bool IsDirectoryPath(const std::string& path) {
 }
 
 unsigned long CreateDirectoryAt(const std::string& path) {
-  return Result(CreateDirectoryW(WidePath(path).c_str(), nullptr));
+  return Result([&] { return CreateDirectoryW(WidePath(path).c_str(), nullptr) != 0; });
 }
 
 // Without MOVEFILE_REPLACE_EXISTING an existing `to` fails the move.
 unsigned long MoveFileNoReplace(const std::string& from, const std::string& to) {
-  return Result(MoveFileExW(WidePath(from).c_str(), WidePath(to).c_str(), 0));
+  return Result([&] { return MoveFileExW(WidePath(from).c_str(), WidePath(to).c_str(), 0) != 0; });
 }
 
-unsigned long DeleteFileAt(const std::string& path) { return Result(DeleteFileW(WidePath(path).c_str())); }
+unsigned long DeleteFileAt(const std::string& path) {
+  return Result([&] { return DeleteFileW(WidePath(path).c_str()) != 0; });
+}
 
 std::vector<unsigned long> DeleteFilesDirectlyIn(const std::string& path, int* found) {
   const std::wstring directory = WidePath(path) + L"\\";
@@ -63,16 +71,15 @@ std::vector<unsigned long> DeleteFilesDirectlyIn(const std::string& path, int* f
   for (const WIN32_FIND_DATAW& file : files) {
     const std::wstring name = directory + file.cFileName;
     if (file.dwFileAttributes & FILE_ATTRIBUTE_READONLY)
-      SetFileAttributesW(name.c_str(), file.dwFileAttributes & ~FILE_ATTRIBUTE_READONLY);
-    if (DeleteFileW(name.c_str())) continue;
-    const DWORD error = GetLastError();
-    if (error != ERROR_FILE_NOT_FOUND) errors.push_back(error);
+      Result([&] { return SetFileAttributesW(name.c_str(), file.dwFileAttributes & ~FILE_ATTRIBUTE_READONLY) != 0; });
+    const unsigned long error = Result([&] { return DeleteFileW(name.c_str()) != 0; });
+    if (error != 0 && error != ERROR_FILE_NOT_FOUND) errors.push_back(error);
   }
   return errors;
 }
 
 unsigned long RemoveEmptyDirectoryAt(const std::string& path) {
-  return Result(RemoveDirectoryW(WidePath(path).c_str()));
+  return Result([&] { return RemoveDirectoryW(WidePath(path).c_str()) != 0; });
 }
 
 std::string FullPathOf(const std::string& path) {
@@ -97,9 +104,13 @@ std::string UnlistedErrorText(unsigned long code) {
   return line;
 }
 
-// The real interpreter's prompt and the editor's start as the player knows them.
-int RunPauseCommand(const std::string& commandLine) { return std::system(commandLine.c_str()); }
+// The real interpreter's prompt, without the player's AutoRun commands.
+int RunPauseCommand(const std::string& commandLine) { return RunCommandInterpreter(commandLine, true); }
 
-int RunEditorCommand(const std::string& commandLine) { return std::system(commandLine.c_str()); }
+// The editor of the game folder itself, started directly: no interpreter
+// searches other folders for it or starts elsewhere than in the game folder.
+int RunEditorCommand(const std::string&) { return RunProgramFromCurrentDirectory("editor.exe", {"-master"}); }
 
-int RunOtherCommand(const std::string& commandLine, const std::string&) { return std::system(commandLine.c_str()); }
+int RunOtherCommand(const std::string& commandLine, const std::string&) {
+  return RunCommandInterpreter(commandLine, false);
+}

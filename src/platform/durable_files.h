@@ -20,6 +20,12 @@ bool SyncDirectory(const std::string& path);
 // under `path` afterwards, also when nothing stood there before.
 bool RemoveFileForced(const std::string& path);
 
+// Lets the system's plain deletion (the interpreter's "del") delete the file
+// `path`, read-only or not: clears its read-only attribute on Windows; POSIX
+// deletes a read-only file like any other.  A failure is left to that
+// deletion, which reports it.
+void PrepareForDeletion(const std::string& path);
+
 // Removes the directory `path` when it is empty.  True when nothing stands
 // under `path` afterwards.
 bool RemoveEmptyFolder(const std::string& path);

@@ -34,6 +34,8 @@ bool RemoveFileForced(const std::string& path) {
   return unlink(path.c_str()) == 0 || errno == ENOENT;
 }
 
+void PrepareForDeletion(const std::string&) {}
+
 bool RemoveEmptyFolder(const std::string& path) {
   return rmdir(path.c_str()) == 0 || errno == ENOENT;
 }

@@ -4,6 +4,7 @@
 
 #include <cerrno>
 
+#include "platform/brief_holds.h"
 #include "platform/system_errors.h"
 #include "platform/wide_path.h"
 
@@ -21,7 +22,7 @@ bool IsMissing(DWORD error) { return error == ERROR_FILE_NOT_FOUND || error == E
 void MakeWritable(const std::wstring& path) {
   const DWORD attributes = GetFileAttributesW(path.c_str());
   if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)) {
-    SetFileAttributesW(path.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
+    RetriedWhileHeld([&] { return SetFileAttributesW(path.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY) != 0; });
   }
 }
 
@@ -31,15 +32,17 @@ bool MoveReplacing(const std::string& from, const std::string& to) {
   const std::wstring target = WidePath(to);
   MakeWritable(target);
   const DWORD flags = MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH;
-  if (MoveFileExW(WidePath(from).c_str(), target.c_str(), flags)) return true;
-  return Failed();
+  return RetriedWhileHeld([&] { return MoveFileExW(WidePath(from).c_str(), target.c_str(), flags) != 0; }) || Failed();
 }
 
 bool SyncFile(const std::string& path) {
-  const HANDLE file = CreateFileW(WidePath(path).c_str(), GENERIC_WRITE,
-                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return Failed();
+  HANDLE file = INVALID_HANDLE_VALUE;
+  const bool opened = RetriedWhileHeld([&] {
+    file = CreateFileW(WidePath(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                       nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    return file != INVALID_HANDLE_VALUE;
+  });
+  if (!opened) return Failed();
   const bool flushed = FlushFileBuffers(file) != 0;
   const DWORD error = GetLastError();
   CloseHandle(file);
@@ -54,13 +57,14 @@ bool SyncDirectory(const std::string&) { return true; }
 bool RemoveFileForced(const std::string& path) {
   const std::wstring file = WidePath(path);
   MakeWritable(file);
-  if (DeleteFileW(file.c_str()) || IsMissing(GetLastError())) return true;
-  return Failed();
+  return RetriedWhileHeld([&] { return DeleteFileW(file.c_str()) != 0; }) || IsMissing(GetLastError()) || Failed();
 }
 
+void PrepareForDeletion(const std::string& path) { MakeWritable(WidePath(path)); }
+
 bool RemoveEmptyFolder(const std::string& path) {
-  if (RemoveDirectoryW(WidePath(path).c_str()) || IsMissing(GetLastError())) return true;
-  return Failed();
+  const std::wstring folder = WidePath(path);
+  return RetriedWhileHeld([&] { return RemoveDirectoryW(folder.c_str()) != 0; }) || IsMissing(GetLastError()) || Failed();
 }
 
 // The flush comes first: a read-only file cannot be opened for it.  NTFS
@@ -73,7 +77,8 @@ bool SyncFileWithPermissionsOf(const std::string& path, const std::string& model
   const DWORD attributes = GetFileAttributesW(target.c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES) return Failed();
   const DWORD wanted = (attributes & ~FILE_ATTRIBUTE_READONLY) | (source & FILE_ATTRIBUTE_READONLY);
-  return wanted == attributes || SetFileAttributesW(target.c_str(), wanted) || Failed();
+  return wanted == attributes || RetriedWhileHeld([&] { return SetFileAttributesW(target.c_str(), wanted) != 0; }) ||
+         Failed();
 }
 
 bool IsNotWritableError(int error) { return error == EACCES || error == EPERM || error == EROFS; }

@@ -1,0 +1,44 @@
+// Brisco-UnInstall.exe: removes the patch by a double-click in the game
+// folder.  It runs "vandoril-patch.exe /uninstall" from its own folder, in
+// the same console window, waits for it and ends with its status.
+#include <iostream>
+#include <string>
+
+#include "installer/roll_back.h"
+#include "installer/run_journal.h"
+#include "platform/console.h"
+#include "platform/files.h"
+#include "platform/program_start.h"
+
+namespace {
+
+const char kPatch[] = "vandoril-patch.exe";
+
+void WaitForKey() { RunCommandInterpreter("pause", true); }
+
+}  // namespace
+
+int main() {
+  const std::string folder = FolderOfThisProgram();
+  if (!FileIsPresent(folder + "\\" + kPatch)) {
+    std::cerr << "Brisco-UnInstall: " << kPatch << " was not found in the folder of this uninstaller (" << folder
+              << "), so the patch cannot be removed. Put " << kPatch << " from the patch's zip back into that "
+              << "folder, then run Brisco-UnInstall.exe again. Nothing was changed.\n" << std::flush;
+    WaitForKey();
+    return 1;
+  }
+  // Without its marker the patch would take "/uninstall" for an install.  A
+  // journal is left to the patch, which repairs the run that it tells of.
+  if (!PathExists(folder + "\\" + kInstallMarker) && !PathExists(folder + "\\" + kJournalFile)) {
+    std::cout << "vandoril-patch is not installed in this folder (" << folder << "), so there is nothing to remove. "
+              << "Nothing was changed." << std::endl;
+    WaitForKey();
+    return 0;
+  }
+  const int status = RunProgramInFolder(folder, kPatch, {"/uninstall"});
+  // The patch waits for a key after a failure only when it is alone in its
+  // console window; started from here it is not, so this program waits,
+  // when the window would close with it, before the message disappears.
+  if (status != 0 && ConsoleClosesWithProgram()) WaitForKey();
+  return status;
+}
