@@ -153,5 +153,6 @@ bool RemoveLeftoverBackups(std::string& problem) {
     if (!RemoveFileForced(backup)) removed = Note(problem, std::string("\"") + backup + "\" could not be deleted");
   }
   if (!RemoveBackupFolder(problem)) removed = false;
-  return removed;
+  // Deleting the journal next must not reach the disk before these deletions do.
+  return SyncFolders(problem) && removed;
 }
