@@ -122,6 +122,10 @@ bool RollBackRun(const RunJournal& journal, std::string& problem) {
       undone = Note(problem, "\"" + saved.backup + "\" could not be put back as \"" + saved.file + "\"");
     }
   }
+  // What was put back must be on disk before anything is deleted, above all
+  // the folder "database/bak" that it came from.
+  if (IsDirectory(kBackupFolder) && !SyncDirectory(kBackupFolder)) undone = Note(problem, "\"database\\bak\" could not be written to disk");
+  if (!SyncFolders(problem)) undone = false;
   for (const char* file : kIntermediateFiles) {
     if (!RemoveFileForced(file)) undone = Note(problem, std::string("\"") + file + "\" could not be deleted");
   }
