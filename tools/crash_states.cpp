@@ -26,14 +26,13 @@ FolderImage ReadFolder(const std::string& dir) {
   FolderImage image;
   for (const fs::directory_entry& entry : fs::recursive_directory_iterator(dir)) {
     const fs::file_status status = entry.symlink_status();
-    if (!fs::is_directory(status) && !fs::is_regular_file(status)) {
-      throw std::runtime_error("neither a file nor a folder: " + entry.path().string());
-    }
-    std::ostringstream bytes;
-    if (!fs::is_directory(status)) bytes << std::ifstream(entry.path(), std::ios::binary).rdbuf();
-    const std::string content = fs::is_directory(status) ? "<dir>" : bytes.str();
-    image[fs::relative(entry.path(), dir).generic_string()] =
-        std::to_string(static_cast<int>(status.permissions())) + ":" + content;
+    std::ostringstream content;
+    if (fs::is_symlink(status)) content << "-> " << fs::read_symlink(entry.path()).string();
+    else content << static_cast<int>(status.permissions()) << ":";
+    if (fs::is_directory(status)) content << "<dir>";
+    else if (fs::is_regular_file(status)) content << std::ifstream(entry.path(), std::ios::binary).rdbuf();
+    else if (!fs::is_symlink(status)) throw std::runtime_error("neither a file, a folder nor a link: " + entry.path().string());
+    image[fs::relative(entry.path(), dir).generic_string()] = content.str();
   }
   return image;
 }
@@ -41,12 +40,13 @@ FolderImage ReadFolder(const std::string& dir) {
 void WriteFolder(const std::string& dir, const FolderImage& image) {
   for (const fs::directory_entry& entry : fs::directory_iterator(dir)) fs::remove_all(entry.path());
   for (const auto& [name, value] : image) {  // a folder comes before what it holds
-    const std::string bytes = value.substr(value.find(':') + 1);
-    if (bytes == "<dir>") fs::create_directory(dir + "/" + name);
-    else std::ofstream(dir + "/" + name, std::ios::binary) << bytes;
+    const std::string path = dir + "/" + name, bytes = value.substr(value.find(':') + 1);
+    if (value.compare(0, 3, "-> ") == 0) fs::create_symlink(value.substr(3), path);
+    else if (bytes == "<dir>") fs::create_directory(path);
+    else std::ofstream(path, std::ios::binary) << bytes;
   }
   for (auto it = image.rbegin(); it != image.rend(); ++it) {  // and is made read-only after it
-    fs::permissions(dir + "/" + it->first, static_cast<fs::perms>(std::stoi(it->second)));
+    if (it->second.compare(0, 3, "-> ") != 0) fs::permissions(dir + "/" + it->first, fs::perms(std::stoi(it->second)));
   }
 }
 
@@ -80,7 +80,8 @@ CrashModel::CrashModel(const FolderImage& before) {
     const Place place = Find(name);
     const std::string bytes = value.substr(value.find(':') + 1);
     live_[place.folder][place.name] = static_cast<int>(inodes_.size());
-    inodes_.push_back({bytes == "<dir>", std::stol(value), bytes == "<dir>" ? "" : bytes});
+    if (value.compare(0, 3, "-> ") == 0) inodes_.push_back({false, -1, value});  // a link, as it is
+    else inodes_.push_back({bytes == "<dir>", std::stol(value), bytes == "<dir>" ? "" : bytes});
   }
   before_ = live_;
 }
@@ -207,7 +208,7 @@ FolderImage CrashModel::State(const std::function<bool()>& keep) const {
     for (const auto& [name, inode] : entries[folders[i].first]) {
       const Inode& node = inodes[inode];
       const std::string path = folders[i].second + name;
-      image[path] = std::to_string(node.mode) + ":" + (node.folder ? "<dir>" : node.bytes);
+      image[path] = node.mode < 0 ? node.bytes : std::to_string(node.mode) + ":" + (node.folder ? "<dir>" : node.bytes);
       if (node.folder) folders.push_back({inode, path + "/"});
     }
   }

@@ -10,7 +10,7 @@
 // A state applies the durable changes and the kept ones in the order of the run; an entry is made only under a name
 // that is free in that state (no file system puts a new file in the place of one that was never moved away), and
 // what lies in a folder that the state does not reach is gone with it.  Paths of openat() are taken as relative to
-// the working folder, the game folder.
+// the working folder, the game folder; links are kept as they are, and never followed.
 #pragma once
 
 #include <functional>
@@ -20,10 +20,9 @@
 #include <vector>
 
 // A folder's content by relative path: a file's permission bits in decimal, ":" and its bytes; a folder's bits and
-// ":<dir>".  Regular files and folders only.
+// ":<dir>"; a link's "-> " and target.  WriteFolder makes the folder `dir` hold exactly that.
 using FolderImage = std::map<std::string, std::string>;
 FolderImage ReadFolder(const std::string& dir);
-// Makes `dir` (which must exist) hold exactly `image`.
 void WriteFolder(const std::string& dir, const FolderImage& image);
 
 // One line of a data trace.
