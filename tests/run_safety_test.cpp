@@ -80,8 +80,7 @@ class RunSafetyFolder : public GameFolderTest {
     const FolderContent state = Snapshot(dir_);
     const std::string trace = dir_ + ".trace";
     fs::remove(trace);
-    const bool native = buildUnderTest == kNativeBuild;
-    const RunResult repair = RunPatch(dir_, d.args, native ? Traced(trace) : std::vector<std::string>{});
+    const RunResult repair = RunPatch(dir_, d.args, buildUnderTest == kNativeBuild ? Traced(trace) : std::vector<std::string>{});
     ASSERT_EQ(repair.exitStatus, 0) << repair.err;
     const FolderContent now = Snapshot(dir_);
     const bool before = now == d.before, after = now == d.after;
@@ -111,17 +110,15 @@ class RunSafetyFolder : public GameFolderTest {
   }
 
   // The names that are only in `now` (+), only in `want` (-), or differ (~); the first few.
-  static std::string Differences(const FolderContent& now, const FolderContent& want) {
+  static std::string Differences(FolderContent now, const FolderContent& want) {
     std::string names;
-    int shown = 0;
-    for (auto a = now.begin(), b = want.begin(); (a != now.end() || b != want.end()) && shown < 8;) {
-      const int order = a == now.end() ? 1 : b == want.end() ? -1 : a->first.compare(b->first);
-      if (order != 0 || a->second != b->second) ++shown, names += order < 0 ? " +" : order > 0 ? " -" : " ~";
-      if (order != 0 || a->second != b->second) names += (order <= 0 ? a : b)->first;
-      if (order <= 0) ++a;
-      if (order >= 0) ++b;
+    for (const auto& [name, content] : want) {
+      const auto found = now.emplace(name, "-").first;
+      names += found->second == content || names.size() > 300 ? "" : (found->second == "-" ? " -" : " ~") + name;
+      now.erase(found);
     }
-    return names.empty() ? " nothing" : names;
+    for (const auto& [name, content] : now) names += names.size() > 300 ? "" : " +" + name;
+    return names;
   }
 
   std::vector<Direction> directions_;
@@ -198,8 +195,7 @@ TEST_P(PowerCutTest, EveryDiskStateIsRepaired) {
   ASSERT_NO_FATAL_FAILURE(MakeDirections());
   const Direction& d = directions_[GetParam()];
   const bool full = getenv("VANDORIL_FULL_SWEEP") != nullptr;
-  const char* seedText = getenv("VANDORIL_POWER_CUT_SEED");
-  const unsigned seed = seedText != nullptr ? std::stoul(seedText) : std::random_device()();
+  const unsigned seed = getenv("VANDORIL_POWER_CUT_SEED") ? std::stoul(getenv("VANDORIL_POWER_CUT_SEED")) : std::random_device()();
   SCOPED_TRACE("VANDORIL_POWER_CUT_SEED=" + std::to_string(seed));
   std::mt19937 random(seed);
   Restore(dir_, d.before);

@@ -173,6 +173,10 @@ void Trace(unsigned long number, const char* function, const char* path, const c
   REAL(write)(traceFd, "\n", 1);
 }
 
+// A call's result for the data trace: a stream's descriptor, or the number.
+long Value(FILE* stream) { return stream != nullptr ? fileno(stream) : -1; }
+long Value(long result) { return result; }
+
 void WaitForHoldFile() {
   char held[4200];
   snprintf(held, sizeof held, "%s.held", holdPath);
@@ -199,21 +203,11 @@ Result Operation(const char* function, const char* path, const char* to, int fd,
   }
   if (number == target && mode == kHold) WaitForHoldFile();
   const bool fails = number == target && mode == kFail;
-  Result result{};
-  if (fails) {
-    if (releases) call();
-    if constexpr (std::is_pointer<Result>::value) result = nullptr;
-    else result = -1;
-  } else {
-    result = call();
-  }
+  Result result = fails && !releases ? Result{} : call();
   const int error = fails ? EIO : errno;
-  if (traceFd >= 0 && traceData) {
-    long value;
-    if constexpr (std::is_pointer<Result>::value) value = result != nullptr ? fileno(result) : -1;
-    else value = static_cast<long>(result);
-    Trace(number, function, path, to, fd, &detail, value);
-  }
+  if constexpr (std::is_pointer<Result>::value) result = fails ? nullptr : result;
+  else result = fails ? -1 : result;
+  if (traceFd >= 0 && traceData) Trace(number, function, path, to, fd, &detail, Value(result));
   if (number == target && mode == kStop) kill(getpid(), SIGKILL);
   errno = error;
   return result;
