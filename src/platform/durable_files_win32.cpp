@@ -27,10 +27,10 @@ void MakeWritable(const std::wstring& path) {
 
 }  // namespace
 
-// MOVEFILE_WRITE_THROUGH makes the call wait until a move that copies (to
-// another volume) has been flushed; a rename within a volume, the only kind
-// made here, it leaves where it is: in the file system's metadata, which
-// NTFS writes through its log, in order (see SyncDirectory()).
+// MOVEFILE_WRITE_THROUGH only makes the call wait until a move that copies
+// (to another volume) has been flushed.  The moves made here stay within one
+// volume: a change of metadata that nothing flushes, and that NTFS writes
+// through its log, in order (see SyncDirectory()).
 bool MoveReplacing(const std::string& from, const std::string& to) {
   const std::wstring target = WidePath(to);
   MakeWritable(target);
