@@ -1,5 +1,6 @@
-// A run that fails leaves the game folder as before it; a run stopped at any instant is undone or finished by the
-// next run; a journal is followed only when this program wrote it; a run begins only when it could be undone.
+// A run that fails leaves the game folder as before it; whatever a power cut (or a kill) at any instant leaves on disk
+// is undone or finished by the next run; a journal is followed only when this program wrote it; a run begins only
+// when it could be undone.
 #include <unistd.h>
 
 #include <cctype>

@@ -31,7 +31,7 @@ FolderImage ReadFolder(const std::string& dir) {
     else content << static_cast<int>(status.permissions()) << ":";
     if (fs::is_directory(status)) content << "<dir>";
     else if (fs::is_regular_file(status)) content << std::ifstream(entry.path(), std::ios::binary).rdbuf();
-    else if (!fs::is_symlink(status)) throw std::runtime_error("neither a file, a folder nor a link: " + entry.path().string());
+    else if (!fs::is_symlink(status)) throw std::runtime_error("not a file, folder or link: " + entry.path().string());
     image[fs::relative(entry.path(), dir).generic_string()] = content.str();
   }
   return image;
