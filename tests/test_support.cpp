@@ -130,4 +130,5 @@ void GameFolderTest::TearDown() {
   std::error_code ec;
   fs::permissions(dir_, fs::perms::owner_all, fs::perm_options::add, ec);
   fs::remove_all(dir_, ec);
+  fs::remove(dir_ + ".trace", ec);  // where the tests have the program's operations traced
 }

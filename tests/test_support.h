@@ -50,7 +50,7 @@ using FolderContent = FolderImage;
 FolderContent Snapshot(const std::string& dir);
 inline void Restore(const std::string& dir, const FolderContent& content) { WriteFolder(dir, content); }
 
-// Each test runs in a fresh temporary directory dir_, its current directory.
+// Each test runs in a fresh temporary directory dir_, its current directory; the file dir_ + ".trace" goes with it.
 class GameFolderTest : public ::testing::Test {
  protected:
   void SetUp() override;
