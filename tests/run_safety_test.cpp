@@ -185,8 +185,8 @@ INSTANTIATE_TEST_SUITE_P(InstallAndUninstall, FaultSweepTest,
 // - a directory entry change only after an fsync of its directory; a rename, atomic, once both of its directories
 //   have been flushed after it;
 // - until then each change may be lost or kept, independently of the others.
-// At each crash point: every change that is not durable lost, every one kept (the folder as a killed process leaves
-// it: at every 32nd a real kill must), and mixtures at random; each state not seen before must be repaired (ExpectRepairedAndUsable), and the
+// At each crash point: every change that is not durable lost, every one kept (what a killed process leaves: at every
+// 32nd a real kill must), and mixtures at random; each new state must be repaired (ExpectRepairedAndUsable), and the
 // repair of one in four that were repaired is cut by a power cut too.  The crash points are those of the sweep
 // above (under the sanitizers every fourth) with two mixtures each; VANDORIL_FULL_SWEEP=1 takes every operation with
 // four.  The seed of the mixtures is printed; VANDORIL_POWER_CUT_SEED=N draws them again.
