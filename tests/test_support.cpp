@@ -122,28 +122,9 @@ void MakeSampleGame(const std::string& folder, const std::vector<std::string>& o
 }
 
 FolderContent Snapshot(const std::string& dir) {
-  FolderContent content;
-  for (const auto& entry : fs::recursive_directory_iterator(dir)) {
-    const std::string name = fs::relative(entry.path(), dir).generic_string();
-    const fs::file_status status = entry.symlink_status();
-    const std::string mode = std::to_string(static_cast<int>(status.permissions())) + ":";
-    if (fs::is_symlink(status)) content[name] = "-> " + fs::read_symlink(entry.path()).string();
-    else if (name != "editor.log") content[name] = mode + (fs::is_directory(status) ? "<dir>" : ReadFile(entry.path()));
-  }
+  FolderContent content = ReadFolder(dir);
+  content.erase("editor.log");
   return content;
-}
-
-void Restore(const std::string& dir, const FolderContent& content) {
-  for (const auto& entry : fs::directory_iterator(dir)) fs::remove_all(entry.path());
-  for (const auto& [name, value] : content) {  // a folder comes before what it holds
-    const std::string path = dir + "/" + name, bytes = value.substr(value.find(':') + 1);
-    if (value.compare(0, 3, "-> ") == 0) {
-      fs::create_symlink(value.substr(3), path);
-      continue;
-    }
-    bytes == "<dir>" ? (void)fs::create_directory(path) : WriteFile(path, bytes);
-    fs::permissions(path, static_cast<fs::perms>(std::stoi(value)));
-  }
 }
 
 void GameFolderTest::SetUp() {
@@ -158,4 +139,5 @@ void GameFolderTest::TearDown() {
   std::error_code ec;
   fs::permissions(dir_, fs::perms::owner_all, fs::perm_options::add, ec);
   fs::remove_all(dir_, ec);
+  fs::remove(dir_ + ".trace", ec);  // where the tests have the program's operations traced
 }

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "crash_states.h"
+
 // A fresh empty directory, in memory (/dev/shm) where there is one.  Whole files: WriteFile creates missing
 // folders, ReadFile gives "" for a missing file.
 std::string MakeTempDir();
@@ -48,13 +50,12 @@ RunResult RunWindowsProgram(const std::string& dir, const std::string& program, 
 // the build under test.
 void MakeSampleGame(const std::string& folder, const std::vector<std::string>& options = {});
 
-// Everything under `dir` (the editor's log aside) by relative path: a file's permission bits and bytes, a folder's
-// bits and "<dir>", a link's target.  Restore makes `dir` hold exactly that.
-using FolderContent = std::map<std::string, std::string>;
+// Everything under `dir` but the editor's log, as ReadFolder() gives it; Restore makes `dir` hold exactly that.
+using FolderContent = FolderImage;
 FolderContent Snapshot(const std::string& dir);
-void Restore(const std::string& dir, const FolderContent& content);
+inline void Restore(const std::string& dir, const FolderContent& content) { WriteFolder(dir, content); }
 
-// Each test runs in a fresh temporary directory dir_, its current directory.
+// Each test runs in a fresh temporary directory dir_, its current directory; the file dir_ + ".trace" goes with it.
 class GameFolderTest : public ::testing::Test {
  protected:
   void SetUp() override;

@@ -7,6 +7,7 @@
 #include "installer/run_shell.h"
 #include "installer/run_control.h"
 #include "installer/shared_state.h"
+#include "platform/durable_files.h"
 #include "platform/files.h"
 
 namespace {
@@ -61,6 +62,11 @@ void WarnListLeftAsItWas(int sanMarinoCount, int netherlandsCount) {
 void PatchCountryList() {
   NoteFileToCreate("database");  // when it is missing, "md" below makes it
   RunShell("md database\\bak");
+  // The folder must be on disk before files move into it: a move that reached
+  // the disk without it would take them nowhere.
+  if (IsDirectory("database/bak") && !SyncDirectory("database")) {
+    FailRun("the folder \"database\" could not be written to disk" + Because(errno), "error!!!");
+  }
   PrintProgressDot();
   RunShell("move database\\countries.sav database\\bak\\countries.sav");
   const int moveError = errno;

@@ -140,6 +140,10 @@ bool RollBackRun(const RunJournal& journal, std::string& problem) {
       undone = Note(problem, "\"" + saved.backup + "\" could not be put back as \"" + saved.file + "\"");
     }
   }
+  // What was put back must be on disk before anything is deleted, above all
+  // the folder "database/bak" that it came from.
+  if (IsDirectory(kBackupFolder) && !SyncDirectory(kBackupFolder)) undone = Note(problem, "\"database\\bak\" could not be written to disk");
+  if (!SyncFolders(problem)) undone = false;
   for (const char* file : kIntermediateFiles) {
     if (!RemoveFileForced(file)) undone = Note(problem, std::string("\"") + file + "\" could not be deleted");
   }
@@ -171,5 +175,6 @@ bool RemoveLeftoverBackups(std::string& problem) {
     if (!RemoveFileForced(backup)) removed = Note(problem, std::string("\"") + backup + "\" could not be deleted");
   }
   if (!RemoveBackupFolder(problem)) removed = false;
-  return removed;
+  // Deleting the journal next must not reach the disk before these deletions do.
+  return SyncFolders(problem) && removed;
 }

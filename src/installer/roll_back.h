@@ -36,7 +36,8 @@ std::vector<std::string> BackupsInTheFolder();
 bool RollBackRun(const RunJournal& journal, std::string& problem);
 
 // Deletes every backup that is left of a run whose rewritten files are all
-// on stable storage, read-only ones too.  False, with `problem` naming what
-// could not be deleted, when one stays.  Deletions need not be durable: the
-// journal stays until they are done, and repeating them changes nothing.
+// on stable storage, read-only ones too, and makes the deletions durable, so
+// that the journal can be deleted next.  False, with `problem` naming what
+// could not be deleted or flushed, when one stays.  Repeating it changes
+// nothing.
 bool RemoveLeftoverBackups(std::string& problem);

@@ -98,7 +98,8 @@ void MakeRunDurable() {
       FailRun("\"" + file + "\" could not be written to disk with its permissions" + Because(errno));
     }
   }
-  for (const char* folder : {".", "script", "database"}) {
+  // A file moved into "database/bak" stays in its old place on disk until both folders are flushed.
+  for (const char* folder : {".", "script", "database", "database/bak"}) {
     if (!SyncDirectory(folder)) {
       FailRun(std::string("the folder \"") + folder + "\" could not be written to disk" + Because(errno));
     }

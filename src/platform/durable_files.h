@@ -12,8 +12,9 @@ bool MoveReplacing(const std::string& from, const std::string& to);
 bool SyncFile(const std::string& path);
 
 // Writes the entries of the directory `path` (files created, renamed or
-// deleted in it) to stable storage.  True at once where the file system
-// keeps them durable by itself.
+// deleted in it) to stable storage.  True at once on Windows, where a
+// directory cannot be flushed: there only NTFS's log, written in order,
+// stands in for it.
 bool SyncDirectory(const std::string& path);
 
 // Deletes the file `path`, read-only or not.  True when nothing stands

@@ -28,6 +28,10 @@ void MakeWritable(const std::wstring& path) {
 
 }  // namespace
 
+// MOVEFILE_WRITE_THROUGH only makes the call wait until a move that copies
+// (to another volume) has been flushed.  The moves made here stay within one
+// volume: a change of metadata that nothing flushes, and that NTFS writes
+// through its log, in order (see SyncDirectory()).
 bool MoveReplacing(const std::string& from, const std::string& to) {
   const std::wstring target = WidePath(to);
   MakeWritable(target);
@@ -50,8 +54,11 @@ bool SyncFile(const std::string& path) {
   return flushed || Failed();
 }
 
-// NTFS writes directory entries through its own log; renames made here are
-// written through already (MOVEFILE_WRITE_THROUGH).
+// A directory cannot be flushed on Windows: this does nothing.  What the
+// flush of a folder gives on POSIX, NTFS gives by its log, which it writes
+// and replays after a power cut in order, so that a change of a folder's
+// entries is on disk only with every one made before it.  FAT32 and exFAT
+// keep no log and give no such order.
 bool SyncDirectory(const std::string&) { return true; }
 
 bool RemoveFileForced(const std::string& path) {
@@ -67,8 +74,9 @@ bool RemoveEmptyFolder(const std::string& path) {
   return RetriedWhileHeld([&] { return RemoveDirectoryW(folder.c_str()) != 0; }) || IsMissing(GetLastError()) || Failed();
 }
 
-// The flush comes first: a read-only file cannot be opened for it.  NTFS
-// keeps the attribute change durable through its own log.
+// The flush comes first: a read-only file cannot be opened for it.  The
+// attribute change that follows is metadata: on NTFS it reaches the disk
+// through the log, before any later change of a folder's entries.
 bool SyncFileWithPermissionsOf(const std::string& path, const std::string& model) {
   if (!SyncFile(path)) return false;
   const DWORD source = GetFileAttributesW(WidePath(model).c_str());

@@ -5,6 +5,11 @@
 //   VANDORIL_FAULT=fail:N       fails the N-th with EIO, not carried out (a close is: Linux always releases)
 //   VANDORIL_FAULT=hold:N:PATH  before the N-th, creates PATH.held and waits for PATH (every 10 ms, 30 s at most)
 //   VANDORIL_FAULT_TRACE=PATH   appends "N function path [path]" or "N function fd FD" per operation to PATH
+//   VANDORIL_FAULT_TRACE_DATA=1 writes each line after the call instead, with what a crash model needs: the flags
+//                               (fopen's as open's), mode, renameat2's or unlinkat's flags, or length, in C notation;
+//                               " = RESULT" (an open's descriptor); after an open or mkdir that worked, " mode M" of
+//                               what stands there then; after a write, " at OFFSET", and the RESULT bytes written
+//                               follow the line, then a line end.  Every line is in the order the calls returned.
 //
 // N counts from 1.  Counted, once per call: the calls of the table at the end (every file function that the program
 // and the C++ library import: nm -D) on a descriptor above 2 or a path outside /dev, /proc and /sys.  Lookups (stat,
@@ -46,6 +51,7 @@ unsigned long target;
 unsigned long counted;
 const char* holdPath;
 int traceFd = -1;
+bool traceData;
 
 void Say(const char* message, const char* detail) {
   for (const char* part : {"vandoril_fault_injection: ", message, detail, "\n"})
@@ -96,6 +102,7 @@ void Initialize() {
     traceFd = REAL(open)(trace, O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
     if (traceFd < 0) Die("cannot open VANDORIL_FAULT_TRACE=", trace);
   }
+  traceData = Take("VANDORIL_FAULT_TRACE_DATA") != nullptr;
 }
 
 __attribute__((constructor)) void OnLoad() { Initialize(); }
@@ -118,13 +125,57 @@ bool LeavesTheFolder(const char* path) {
   }
 }
 
-void Trace(unsigned long number, const char* function, const char* path, const char* to, int fd) {
-  char line[8400];
-  const int length = path == nullptr ? snprintf(line, sizeof line, "%lu %s fd %d\n", number, function, fd)
-                     : to == nullptr ? snprintf(line, sizeof line, "%lu %s %s\n", number, function, path)
-                                     : snprintf(line, sizeof line, "%lu %s %s %s\n", number, function, path, to);
-  if (length > 0) REAL(write)(traceFd, line, length < int{sizeof line} ? length : sizeof line - 1);
+// What the data trace adds to a call's line: a number in `format`, the mode of the file that an open or a mkdir
+// leaves, the offset and the bytes of a write.
+enum DetailKind { kNoDetail, kOctal, kDecimal, kOpens, kMakesFolder, kWrites };
+struct Detail {
+  DetailKind kind = kNoDetail;
+  long number = 0;
+  const struct iovec* parts = nullptr;
+  int count = 0;
+};
+
+// The flags of open() that fopen() uses for the mode `how`.
+long FlagsOf(const char* how) {
+  const long access = strchr(how, '+') != nullptr ? O_RDWR : how[0] == 'r' ? O_RDONLY : O_WRONLY;
+  const long creation = how[0] == 'w' ? O_CREAT | O_TRUNC : how[0] == 'a' ? O_CREAT | O_APPEND : 0;
+  return access | creation | (strchr(how, 'x') != nullptr ? O_EXCL : 0);
 }
+
+void Trace(unsigned long number, const char* function, const char* path, const char* to, int fd,
+           const Detail* detail = nullptr, long result = 0) {
+  char line[8400];
+  int length = path == nullptr ? snprintf(line, sizeof line, "%lu %s fd %d", number, function, fd)
+               : to == nullptr ? snprintf(line, sizeof line, "%lu %s %s", number, function, path)
+                               : snprintf(line, sizeof line, "%lu %s %s %s", number, function, path, to);
+  const auto add = [&](const char* format, long value) {
+    if (length > 0 && length < int{sizeof line}) length += snprintf(line + length, sizeof line - length, format, value);
+  };
+  struct stat status;
+  if (detail != nullptr) {
+    if (detail->kind == kDecimal) add(" %ld", detail->number);
+    if (detail->kind != kDecimal && detail->kind != kNoDetail && detail->kind != kWrites) add(" %#lo", detail->number);
+    add(" = %ld", result);
+    const bool opened = detail->kind == kOpens && result >= 0 && fstat(static_cast<int>(result), &status) == 0;
+    if (opened || (detail->kind == kMakesFolder && result == 0 && stat(path, &status) == 0)) {
+      add(" mode %#lo", status.st_mode & 07777);
+    }
+    if (detail->kind == kWrites && result > 0) add(" at %ld", lseek(fd, 0, SEEK_CUR) - result);
+  }
+  add("\n", 0);
+  if (length > 0) REAL(write)(traceFd, line, length < int{sizeof line} ? length : sizeof line - 1);
+  if (detail == nullptr || detail->kind != kWrites || result <= 0) return;
+  for (int i = 0; i < detail->count && result > 0; ++i) {  // the bytes written, as far as the result says
+    const size_t part = detail->parts[i].iov_len < size_t(result) ? detail->parts[i].iov_len : size_t(result);
+    REAL(write)(traceFd, detail->parts[i].iov_base, part);
+    result -= static_cast<long>(part);
+  }
+  REAL(write)(traceFd, "\n", 1);
+}
+
+// A call's result for the data trace: a stream's descriptor, or the number.
+long Value(FILE* stream) { return stream != nullptr ? fileno(stream) : -1; }
+long Value(long result) { return result; }
 
 void WaitForHoldFile() {
   char held[4200];
@@ -136,30 +187,29 @@ void WaitForHoldFile() {
 }
 
 // One call of `function` about `path` (and `to`) or else the descriptor `fd`, which `call` carries out; one that
-// `releases` a descriptor also when it fails.
+// `releases` a descriptor also when it fails.  `detail` goes to the data trace.
 template <typename Result, typename Call>
-Result Operation(const char* function, const char* path, const char* to, int fd, bool releases, Call call) {
+Result Operation(const char* function, const char* path, const char* to, int fd, bool releases, Call call,
+                 const Detail& detail = {}) {
   Initialize();
   const bool counts = path != nullptr ? !IsSystemPath(path) : fd > 2;
   if (!counts || getpid() != owner) return call();
   const unsigned long number = ++counted;
-  if (traceFd >= 0) Trace(number, function, path, to, fd);
+  if (traceFd >= 0 && !traceData) Trace(number, function, path, to, fd);
   for (const char* checked : {path, to}) {
     if (!LeavesTheFolder(checked)) continue;
     Say("outside the game folder: ", checked);
     _exit(86);
   }
-  if (number == target) {
-    if (mode == kHold) WaitForHoldFile();
-    if (mode == kFail) {
-      if (releases) call();
-      errno = EIO;
-      if constexpr (std::is_pointer<Result>::value) return nullptr;
-      else return -1;
-    }
-  }
-  const Result result = call();
+  if (number == target && mode == kHold) WaitForHoldFile();
+  const bool fails = number == target && mode == kFail;
+  Result result = fails && !releases ? Result{} : call();
+  const int error = fails ? EIO : errno;
+  if constexpr (std::is_pointer<Result>::value) result = fails ? nullptr : result;
+  else result = fails ? -1 : result;
+  if (traceFd >= 0 && traceData) Trace(number, function, path, to, fd, &detail, Value(result));
   if (number == target && mode == kStop) kill(getpid(), SIGKILL);
+  errno = error;
   return result;
 }
 
@@ -171,9 +221,11 @@ Result Operation(const char* function, const char* path, const char* to, int fd,
 #define FD(fd) nullptr, nullptr, fd, false
 #define RELEASE(fd) nullptr, nullptr, fd, true
 
-// `throws` is what libc declares the function to throw (its __THROW or nothing).
-#define INTERCEPT(Result, name, parameters, arguments, throws, about) \
-  Result name parameters throws { return Operation<Result>(#name, about, [&] { return REAL(name) arguments; }); }
+// `throws` is what libc declares the function to throw (its __THROW or nothing); `...` the Detail for the data trace.
+#define INTERCEPT(Result, name, parameters, arguments, throws, about, ...)                                          \
+  Result name parameters throws {                                                                                    \
+    return Operation<Result>(#name, about, [&] { return REAL(name) arguments; }, Detail{__VA_ARGS__});               \
+  }
 
 // An open, whose mode argument is there only when the file may be created.
 #define INTERCEPT_OPEN(name, parameters, arguments)                       \
@@ -185,35 +237,44 @@ Result Operation(const char* function, const char* path, const char* to, int fd,
       mode = va_arg(rest, mode_t);                                        \
       va_end(rest);                                                       \
     }                                                                     \
-    return Operation<int>(#name, PATH(path), [&] { return REAL(name) arguments; }); \
+    return Operation<int>(#name, PATH(path), [&] { return REAL(name) arguments; }, Detail{kOpens, flags}); \
   }
 
 extern "C" {
 INTERCEPT_OPEN(open, (const char* path, int flags, ...), (path, flags, mode))
 INTERCEPT_OPEN(openat, (int dir, const char* path, int flags, ...), (dir, path, flags, mode))
-INTERCEPT(FILE*, fopen, (const char* path, const char* how), (path, how), , PATH(path))
-INTERCEPT(FILE*, fopen64, (const char* path, const char* how), (path, how), , PATH(path))
+INTERCEPT(FILE*, fopen, (const char* path, const char* how), (path, how), , PATH(path), kOpens, FlagsOf(how))
+INTERCEPT(FILE*, fopen64, (const char* path, const char* how), (path, how), , PATH(path), kOpens, FlagsOf(how))
 
 INTERCEPT(ssize_t, read, (int fd, void* b, size_t n), (fd, b, n), , FD(fd))
-INTERCEPT(ssize_t, write, (int fd, const void* b, size_t n), (fd, b, n), , FD(fd))
-INTERCEPT(ssize_t, writev, (int fd, const struct iovec* parts, int count), (fd, parts, count), , FD(fd))
+ssize_t write(int fd, const void* b, size_t n) {
+  const struct iovec part = {const_cast<void*>(b), n};
+  return Operation<ssize_t>("write", FD(fd), [&] { return REAL(write)(fd, b, n); }, Detail{kWrites, 0, &part, 1});
+}
+INTERCEPT(ssize_t, writev, (int fd, const struct iovec* parts, int count), (fd, parts, count), , FD(fd), kWrites, 0,
+          parts, count)
+INTERCEPT(int, ftruncate, (int fd, off_t length), (fd, length), __THROW, FD(fd), kDecimal, long(length))
+INTERCEPT(int, truncate, (const char* path, off_t length), (path, length), __THROW, PATH(path), kDecimal, long(length))
 
 INTERCEPT(int, close, (int fd), (fd), , RELEASE(fd))
 INTERCEPT(int, fclose, (FILE* stream), (stream), , RELEASE(fileno(stream)))
 INTERCEPT(int, fsync, (int fd), (fd), , FD(fd))
+INTERCEPT(int, fdatasync, (int fd), (fd), , FD(fd))
 INTERCEPT(int, sync_file_range, (int fd, off64_t at, off64_t n, unsigned int flags), (fd, at, n, flags), , FD(fd))
-INTERCEPT(int, fchmod, (int fd, mode_t mode), (fd, mode), __THROW, FD(fd))
+INTERCEPT(int, fchmod, (int fd, mode_t mode), (fd, mode), __THROW, FD(fd), kOctal, long(mode))
 INTERCEPT(int, flock, (int fd, int operation), (fd, operation), __THROW, FD(fd))
 
 INTERCEPT(int, rename, (const char* from, const char* to), (from, to), __THROW, PATHS(from, to))
 INTERCEPT(int, renameat2, (int d1, const char* a, int d2, const char* b, unsigned f), (d1, a, d2, b, f), __THROW,
-          PATHS(a, b))
+          PATHS(a, b), kOctal, long(f))
 INTERCEPT(int, link, (const char* from, const char* to), (from, to), __THROW, PATHS(from, to))
 INTERCEPT(int, unlink, (const char* path), (path), __THROW, PATH(path))
-INTERCEPT(int, unlinkat, (int dir, const char* path, int flags), (dir, path, flags), __THROW, PATH(path))
+INTERCEPT(int, unlinkat, (int dir, const char* path, int flags), (dir, path, flags), __THROW, PATH(path), kOctal,
+          long(flags))
 INTERCEPT(int, remove, (const char* path), (path), __THROW, PATH(path))
-INTERCEPT(int, mkdir, (const char* path, mode_t mode), (path, mode), __THROW, PATH(path))
+INTERCEPT(int, mkdir, (const char* path, mode_t mode), (path, mode), __THROW, PATH(path), kMakesFolder, long(mode))
 INTERCEPT(int, rmdir, (const char* path), (path), __THROW, PATH(path))
-INTERCEPT(int, chmod, (const char* path, mode_t mode), (path, mode), __THROW, PATH(path))
-INTERCEPT(int, fchmodat, (int dir, const char* path, mode_t mode, int f), (dir, path, mode, f), __THROW, PATH(path))
+INTERCEPT(int, chmod, (const char* path, mode_t mode), (path, mode), __THROW, PATH(path), kOctal, long(mode))
+INTERCEPT(int, fchmodat, (int dir, const char* path, mode_t mode, int f), (dir, path, mode, f), __THROW, PATH(path),
+          kOctal, long(mode))
 }  // extern "C"

@@ -1,0 +1,86 @@
+// The disk states that a power cut can leave behind a run of the program: built from the folder before the run and
+// the run's data trace (the fault injection library's VANDORIL_FAULT_TRACE with VANDORIL_FAULT_TRACE_DATA=1).
+//
+// The model is the conservative one that POSIX allows:
+// - a file's data is durable only after an fsync or fdatasync of that file, its mode only after an fsync;
+//   sync_file_range flushes nothing;
+// - a change of a directory entry (create, mkdir, link, rename, unlink, rmdir) is durable only after an fsync of
+//   its directory; a rename is atomic, and durable only once both of its directories have been flushed after it;
+// - until then each change may be lost or kept, independently of the others.
+// A state applies the durable changes and the kept ones in the order of the run; an entry is made only under a name
+// that is free in that state (no file system puts a new file in the place of one that was never moved away), and
+// what lies in a folder that the state does not reach is gone with it.  Paths of openat() are taken as relative to
+// the working folder, the game folder; links are kept as they are, and never followed.
+#pragma once
+
+#include <functional>
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+// A folder's content by relative path: a file's permission bits in decimal, ":" and its bytes; a folder's bits and
+// ":<dir>"; a link's "-> " and target.  WriteFolder makes the folder `dir` hold exactly that.
+using FolderImage = std::map<std::string, std::string>;
+FolderImage ReadFolder(const std::string& dir);
+void WriteFolder(const std::string& dir, const FolderImage& image);
+
+// One line of a data trace.
+struct TracedCall {
+  unsigned long number = 0;
+  std::string function;
+  std::vector<std::string> words;  // between the function and "=": the paths or "fd" FD, then a number if any
+  long result = -1, mode = -1, offset = -1;
+  std::string bytes;  // what a write wrote
+};
+
+// The calls of a data trace; throws std::runtime_error when it is none.
+std::vector<TracedCall> ParseTrace(const std::string& text);
+
+class CrashModel {
+ public:
+  explicit CrashModel(const FolderImage& before);
+
+  // Takes a call of the run into account; throws std::runtime_error for one that it cannot model.
+  void Apply(const TracedCall& call);
+
+  // The number of changes that are not durable yet.
+  std::size_t Unflushed() const { return unflushed_.size(); }
+
+  // The state on disk after a power cut now: the durable changes, and each other one that `keep` (called once for
+  // each, in order) keeps.
+  FolderImage State(const std::function<bool()>& keep) const;
+
+ private:
+  struct Inode {
+    bool folder = false;
+    long mode = 0;
+    std::string bytes;
+  };
+  enum Kind { kEntry, kWrite, kResize, kMode };
+  // A name in a folder, and what stands there (-1: nothing).  Folder -1: no name at all.
+  struct Place {
+    int folder, inode;
+    std::string name;
+  };
+  struct Change {
+    Kind kind;
+    int inode;
+    long number;  // the offset of a write, a new size or mode
+    std::string bytes;
+    Place from, to;  // an entry's name that it leaves, the one that it gets
+    bool replaces;
+    std::set<int> awaited;  // the files and folders whose flush it waits for
+  };
+
+  Place Find(const std::string& path) const;
+  void Record(Kind kind, int inode, long number, const std::string& bytes = "", Place from = {-1, -1, ""},
+              Place to = {-1, -1, ""}, bool replaces = false);
+  void Flush(int inode, bool dataOnly);
+
+  std::vector<Inode> inodes_;  // as before the run, or as made; 0 is the game folder
+  std::map<int, std::map<std::string, int>> before_, live_;  // each folder's entries
+  std::map<long, int> open_;  // descriptor -> inode
+  std::vector<Change> changes_;
+  std::vector<std::size_t> unflushed_;
+};
