@@ -1,6 +1,5 @@
-// A run that fails leaves the game folder as before it; whatever a power cut (or a kill) at any instant leaves on disk
-// is undone or finished by the next run; a journal is followed only when this program wrote it; a run begins only
-// when it could be undone.
+// A failed run leaves the folder as before it; whatever a power cut or kill leaves is undone or finished by the next
+// run, which follows only a journal that this program wrote; a run begins only when it could be undone.
 #include <unistd.h>
 
 #include <cctype>
@@ -25,9 +24,9 @@ const char kStopped[] = "The last run of the patch was stopped before it had fin
 const char kUndone[] = ". Nothing was changed: the run was undone and every file is as it was before it.\n";
 const std::vector<std::string> kSmallGame = {"--archive-kib", "8", "--database-kib", "1"};
 // Text files given bytes after a Ctrl-Z, which every run keeps as they are, and where an install puts them.
-const std::tuple<const char*, const char*, std::string> kTails[] = {
-    {"database/countries.sav", "database/countries.sav", "\x1A"}, {"script/Results.txt", "script/Results.txt", "\x1A\r\nx\x1A\n"},
-    {"database/country41.sav", "database/country34.sav", "\x1A%INDEX%CLUB\n41\r"}, {"database/country150.sav", "database/country150.sav", "\x1A\0"s}};
+const std::tuple<const char*, const char*, std::string> kTails[] = {{"database/countries.sav", "database/countries.sav", "\x1A"},
+    {"script/Results.txt", "script/Results.txt", "\x1A\r\nx\x1A\n"}, {"database/country41.sav", "database/country34.sav",
+    "\x1A%INDEX%CLUB\n41\r"}, {"database/country150.sav", "database/country150.sav", "\x1A\0"s}};
 
 // Whether a sweep takes the traced operation `line` ("N function path ..."): every one but those that the 206
 // databases repeat, where only those of 1, 34, 35, 41, 50 and 206 (which the run treats apart) count.  An operation
@@ -50,10 +49,9 @@ struct Direction {
 
 class RunSafetyFolder : public GameFolderTest {
  protected:
-  // A sample game with Ctrl-Z tails and a read-only archive, script and database (on Windows the read-only
-  // attribute, which Wine shows as no write permission), installed and not.  An install rewrites every archive, the
-  // list, the script and every database, makes only the marker, keeps each file's permissions and each tail, and
-  // deletes its read-only backups silently.
+  // A sample game with Ctrl-Z tails and a read-only archive, script and database (on Windows the read-only attribute),
+  // installed and not.  An install rewrites every archive, the list, the script and every database, makes only the
+  // marker, keeps each file's permissions and each tail, and deletes its read-only backups silently.
   void MakeDirections() {
     ASSERT_NO_FATAL_FAILURE(MakeSampleGame(dir_, kSmallGame));
     for (const auto& [file, to, tail] : kTails) WriteFile(file, ReadFile(file) + tail);
@@ -62,8 +60,7 @@ class RunSafetyFolder : public GameFolderTest {
     for (const char* file : {"art_01.big", "script/Results.txt"}) fs::permissions(file, fs::perms(windows ? 0444 : 0400));
     const FolderContent pristine = Snapshot(dir_);
     const RunResult install = RunPatch(dir_);
-    ASSERT_EQ(install.exitStatus, 0);
-    ASSERT_EQ(install.err, "");
+    ASSERT_TRUE(install.exitStatus == 0 && install.err.empty()) << install.err;
     const FolderContent installed = Snapshot(dir_);
     std::size_t changed = 0;
     for (const auto& [name, bytes] : pristine) {
@@ -73,18 +70,17 @@ class RunSafetyFolder : public GameFolderTest {
     ASSERT_EQ(changed, 3u + 2 + 206);
     for (const auto& [file, to, tail] : kTails) ASSERT_EQ(installed.at(to).substr(installed.at(to).find('\x1A')), tail) << to;
     ASSERT_EQ(installed.size(), pristine.size() + 1);
-    const std::string undone = kStopped + " Every file has been put back as it was before that run: the patch is "s;
-    const std::string finished = kStopped + " It had written every file, and its backups are now removed: the patch is "s;
+    const std::string undone = kStopped + " Every file has been put back as it was before that run: the patch is "s,
+                      finished = kStopped + " It had written every file, and its backups are now removed: the patch is "s;
     directions_ = {{"install", {}, pristine, installed,
                     {undone + "not installed. To install it, run the patch again.", finished + "installed."}},
                    {"uninstall", {"/uninstall"}, installed, pristine,
                     {undone + "still installed. To remove it, run the patch again with /uninstall.", finished + "removed."}}};
   }
 
-  // After whatever the run before left, one more run of `d.args` must leave the folder as before or after a
-  // complete run, saying what it repaired and doing nothing else, and the run after that must do what it does in a
-  // clean folder of that state.  Natively the repair is traced, and so ends at once should it touch a path outside
-  // the folder; with `random` a power cut at a random instant of it leaves a state that must be repaired alike.
+  // After whatever the run before left, one more run of `d.args` must leave the folder as before or after a complete
+  // run, saying what it repaired and doing nothing else (natively traced: no path outside the folder), and the next
+  // run must do what it does in a clean folder; with `random` a power cut in the repair must be repaired alike.
   void ExpectRepairedAndUsable(const Direction& d, const std::string& context, std::mt19937* random = nullptr) {
     SCOPED_TRACE(context);
     const FolderContent state = Snapshot(dir_);
@@ -114,6 +110,17 @@ class RunSafetyFolder : public GameFolderTest {
     ++cutRepairs_, ExpectRepairedAndUsable(d, "the repair cut after " + std::to_string(calls[cut].number) + " " + calls[cut].function);
   }
 
+  // The traced operations ("N function path ...") of a run with `args` in the folder as it stands, which must end
+  // with `status`.
+  std::vector<std::string> TracedOperations(const std::vector<std::string>& args, int status = 0) {
+    EXPECT_EQ(RunPatch(dir_, args, {"VANDORIL_FAULT_TRACE=" + dir_ + ".trace"}).exitStatus, status);
+    std::istringstream lines(ReadFile(dir_ + ".trace"));
+    std::vector<std::string> operations;
+    for (std::string line; std::getline(lines, line);) operations.push_back(line);
+    return fs::remove(dir_ + ".trace"), operations;
+  }
+  static std::string Number(const std::string& operation) { return operation.substr(0, operation.find(' ')); }
+
   // The variables that make the program under test write its data trace to `path`.
   static std::vector<std::string> Traced(const std::string& path) {
     return {"VANDORIL_FAULT_TRACE=" + path, "VANDORIL_FAULT_TRACE_DATA=1"};
@@ -122,13 +129,9 @@ class RunSafetyFolder : public GameFolderTest {
   // The names that are only in `now` (+), only in `want` (-), or differ (~); the first few.
   static std::string Differences(FolderContent now, const FolderContent& want) {
     std::string names;
-    for (const auto& [name, content] : want) {
-      const auto found = now.emplace(name, "-").first;
-      names += found->second == content || names.size() > 300 ? "" : (found->second == "-" ? " -" : " ~") + name;
-      now.erase(found);
-    }
-    for (const auto& [name, content] : now) names += names.size() > 300 ? "" : " +" + name;
-    return names;
+    for (const auto& [name, content] : want) names += now.count(name) == 0 ? " -" + name : now[name] != content ? " ~" + name : "";
+    for (const auto& [name, content] : now) names += want.count(name) == 0 ? " +" + name : "";
+    return names.substr(0, 300);
   }
 
   std::vector<Direction> directions_;
@@ -146,23 +149,25 @@ class FaultSweepTest : public RunSafetyFolder, public ::testing::WithParamInterf
 // An I/O error in any file operation of an install or an uninstall leaves the folder as before the run (status 1)
 // or, where the run could get round it (or a presence test made it refuse), as after it or as before it (status 0).
 // Of the operations that the 206 databases repeat, only those of 1, 34, 35, 41, 50 and 206 (which the run treats
-// apart) are taken; under the sanitizers every fourth operation, on the Windows build about 40 spread over the run.
+// apart) are taken; under the sanitizers every fourth operation, on the Windows build about 40 spread over the run,
+// where the program is also killed after each of them and the next run must repair the folder.
 // VANDORIL_FULL_SWEEP=1 takes every one.
 TEST_P(FaultSweepTest, NothingIsLostOrLeftHalfPatched) {
   ASSERT_NO_FATAL_FAILURE(MakeDirections());
   const Direction& d = directions_[std::get<1>(GetParam())];
   const bool full = getenv("VANDORIL_FULL_SWEEP") != nullptr;
-  std::vector<std::string> operations;  // as traced: "N function path ..."
-  Restore(dir_, d.before);
-  ASSERT_EQ(RunPatch(dir_, d.args, {"VANDORIL_FAULT_TRACE=" + dir_ + ".trace"}).exitStatus, 0);
-  std::istringstream lines(ReadFile(dir_ + ".trace"));
-  for (std::string line; std::getline(lines, line);) {
+  std::vector<std::string> operations;
+  for (const std::string& line : (Restore(dir_, d.before), TracedOperations(d.args)))
     if (full || IsSwept(line)) operations.push_back(line);
-  }
   const std::size_t stride = VANDORIL_SANITIZED ? 4 : buildUnderTest == kWindowsBuild && !full ? operations.size() / 40 + 1 : 1;
   std::size_t swept = 0;
   for (std::size_t i = 0; i < operations.size(); i += stride, ++swept) {
-    const std::string n = operations[i].substr(0, operations[i].find(' ')), context = d.name + (" at " + operations[i]);
+    const std::string n = Number(operations[i]), context = d.name + (" at " + operations[i]);
+    if (buildUnderTest == kWindowsBuild) {  // a kill, which the power-cut test covers on the native build
+      Restore(dir_, d.before);
+      ASSERT_EQ(RunPatch(dir_, d.args, {"VANDORIL_FAULT=stop:" + n}).exitStatus, -1) << context << ": not killed";
+      ASSERT_NO_FATAL_FAILURE(ExpectRepairedAndUsable(d, "stopped, " + context));
+    }
     Restore(dir_, d.before);
     const RunResult failed = RunPatch(dir_, d.args, {"VANDORIL_FAULT=fail:" + n});
     const FolderContent now = Snapshot(dir_);
@@ -178,12 +183,12 @@ TEST_P(FaultSweepTest, NothingIsLostOrLeftHalfPatched) {
     ASSERT_NE(failed.err.find("and every file is written, but"), std::string::npos) << context << failed.err;
     ASSERT_NO_FATAL_FAILURE(ExpectRepairedAndUsable(d, "failed, " + context));
   }
-  std::cout << d.name << ": I/O errors injected at " << swept << " of " << operations.size() << " operations\n";
+  std::cout << d.name << ": I/O errors" << (buildUnderTest == kWindowsBuild ? " and kills" : "") << " injected at " << swept << " of " << operations.size() << " operations\n";
 }
 
 std::string SweepName(const ::testing::TestParamInfo<std::tuple<Build, bool>>& info) {
   const auto [build, uninstall] = info.param;
-  return std::string(build == kWindowsBuild ? "Windows" : "") + (uninstall ? "Uninstall" : "Install") + "Failing";
+  return std::string(build == kWindowsBuild ? "Windows" : "") + (uninstall ? "Uninstall" : "Install") + (build == kWindowsBuild ? "StoppedOrFailing" : "Failing");
 }
 INSTANTIATE_TEST_SUITE_P(InstallAndUninstall, FaultSweepTest,
                          ::testing::Combine(::testing::ValuesIn(BuildsUnderTest()), ::testing::Bool()), SweepName);
@@ -196,9 +201,8 @@ INSTANTIATE_TEST_SUITE_P(InstallAndUninstall, FaultSweepTest,
 // - until then each change may be lost or kept, independently of the others.
 // At each crash point: every change that is not durable lost, every one kept (what a killed process leaves: at every
 // 32nd a real kill must), and mixtures at random; each new state must be repaired (ExpectRepairedAndUsable), and the
-// repair of one in four that were repaired is cut by a power cut too.  The crash points are those of the sweep
-// above (under the sanitizers every fourth) with two mixtures each; VANDORIL_FULL_SWEEP=1 takes every operation with
-// four.  The seed of the mixtures is printed; VANDORIL_POWER_CUT_SEED=N draws them again.
+// repair of one in four that were repaired is cut too.  The crash points are those of the sweep above (sanitizers:
+// every fourth), two mixtures each; VANDORIL_FULL_SWEEP=1: all, four each.  VANDORIL_POWER_CUT_SEED=N: the seed.
 class PowerCutTest : public RunSafetyFolder, public ::testing::WithParamInterface<bool> {};
 
 TEST_P(PowerCutTest, EveryDiskStateIsRepaired) {
@@ -279,12 +283,9 @@ TEST_P(RunSafetyTest, ABriefHoldIsWaitedOutAndALongOneUndoesTheRun) {
   if (buildUnderTest != kWindowsBuild) GTEST_SKIP() << "a Windows matter";
   ASSERT_NO_FATAL_FAILURE(MakeDirections());
   const Direction& d = directions_[0];
-  Restore(dir_, d.before);
-  ASSERT_EQ(RunPatch(dir_, {}, {"VANDORIL_FAULT_TRACE=" + dir_ + ".trace"}).exitStatus, 0);
-  std::istringstream lines(ReadFile(dir_ + ".trace"));
   std::string n, signal = dir_ + ".held-by-holder";
-  for (std::string line; n.empty() && std::getline(lines, line);)
-    if (line.find(" art_02.big art_02.bak") != std::string::npos) n = line.substr(0, line.find(' '));
+  for (const std::string& line : (Restore(dir_, d.before), TracedOperations({})))
+    if (n.empty() && line.find(" art_02.big art_02.bak") != std::string::npos) n = Number(line);
   ASSERT_FALSE(n.empty());
   for (const int holdMs : {300, 5000}) {
     SCOPED_TRACE(holdMs);
@@ -303,13 +304,12 @@ TEST_P(RunSafetyTest, ABriefHoldIsWaitedOutAndALongOneUndoesTheRun) {
     EXPECT_EQ(run.err.find(inUse) != std::string::npos && run.err.find(kUndone) != std::string::npos, holdMs != 300) << run.err;
     EXPECT_EQ(run.err.empty(), holdMs == 300);
   }
-  fs::remove(dir_ + ".trace"), fs::remove(signal), fs::remove(signal + ".held");
+  fs::remove(signal), fs::remove(signal + ".held");
 }
 
-// Folders that a run refuses (status 1, a pause) or undoes (status 1), with nothing changed in the folder or beside
-// it: backups that no journal accounts for, a journal this program did not write, a folder or file that the run
-// could not undo, a folder that cannot be written, a full disk wherever it stops the run.  A journal this program wrote is followed, and the folder then
-// installs and uninstalls.
+// Folders that a run refuses (status 1, a pause) or undoes (status 1), nothing changed in or beside the folder: backups
+// that no journal accounts for, a journal this program did not write, a folder or file that the run could not undo,
+// a folder that cannot be written, a full disk anywhere.  A journal this program wrote is followed.
 TEST_P(RunSafetyTest, FoldersThatARunRefusesOrUndoes) {
   const std::string game = dir_ + "/game", victim = dir_ + "/victim.txt";
   ASSERT_NO_FATAL_FAILURE(MakeSampleGame(game, kSmallGame));
@@ -349,17 +349,12 @@ TEST_P(RunSafetyTest, FoldersThatARunRefusesOrUndoes) {
                     "\"database/bak/country9.sav\" could not be opened for reading" + std::string(kUndone), false});
   }
   const auto journalOf = [](std::vector<std::string> created) { return FormatJournal({false, StepsPhase, created}); };
-  const std::string valid = journalOf({"vandoril_06.dontdelete"}), checksum = valid.substr(valid.rfind("checksum"));
+  const std::string valid = journalOf({"vandoril_06.dontdelete"});
   for (const std::string& text : std::vector<std::string>{
-           "install steps\ncreated ../victim.txt\n", "install steps\ncreated " + victim + "\n",
-           "install steps\ncreated ..\\victim.txt\n", "install steps\ncreated art_01.big editor.exe\n",
-           "uninstall steps\ncreated database/country5.sav database/countries.sav\n",
-           "install steps\ncreated art_02.big art_02.big\n", "install steps\ncreated art_03.big\0\xFF"s, ""s,
-           "\x7F\x45\x4C\x46\0\0\xFF"s, "<dir>"s, buildUnderTest == kNativeBuild ? "<link>"s : "<dir>"s,  // Wine follows a Unix link
-           "install step\n" + valid.substr(valid.find('\n') + 1),
-           "install steps\ncreated art_01.big\ncreated art_02.big\n", "install steps\ncreated\tart_01.big\n" + checksum,
-           "install steps\ncreated " + std::string(20000, 'a') + "\n" + checksum,
-           valid.substr(0, valid.size() - 2) + "0\n", journalOf({"../victim.txt"}), journalOf({"art_01.big\0x"s})}) {
+           journalOf({"../victim.txt"}), journalOf({victim}), journalOf({"..\\victim.txt"}), journalOf({"art_01.big", "editor.exe"}),
+           journalOf({"art_02.big", "art_02.big"}), journalOf({"art_01.big\0x"s}), journalOf({"\tart_01.big"}),
+           journalOf({std::string(20000, 'a')}), valid.substr(0, valid.size() - 2) + "0\n", "install step\n" + valid.substr(valid.find('\n') + 1),
+           ""s, "\x7F\x45\x4C\x46\0\0\xFF"s, "<dir>"s, buildUnderTest == kNativeBuild ? "<link>"s : "<dir>"s}) {  // Wine follows a Unix link
     rows.push_back({[&, text] {
                       if (text == "<dir>") return fs::create_directory(kJournalFile), void();
                       if (text != "<link>") return WriteFile(kJournalFile, text);
@@ -404,22 +399,16 @@ TEST_P(RunSafetyTest, ARepairKeepsAFileThatThePlayerPutBack) {
   for (const auto& [file, stops] : std::vector<std::pair<std::string, std::vector<std::size_t>>>{
            {"database/country34.sav", {2, 3, 5, 6}}, {"database/country5.sav", {2, 40, 200}}, {"script/Results.txt", {2, 3, 5, 6}}}) {
     const std::string bytes = ReadFile(file);
-    fs::remove(file);
-    ASSERT_EQ(RunPatch(dir_, {}, {"VANDORIL_FAULT_TRACE=" + dir_ + ".trace"}).exitStatus, file[0] == 'd' ? 0 : 1);
-    std::istringstream trace(ReadFile(dir_ + ".trace"));
-    fs::remove(dir_ + ".trace");
     std::vector<std::string> moves;  // the operations with two paths
-    for (std::string line; std::getline(trace, line);)
+    for (const std::string& line : (fs::remove(file), TracedOperations({}, file[0] == 'd' ? 0 : 1)))
       if (std::count(line.begin(), line.end(), ' ') == 3 && line.find(" fd ") == std::string::npos) moves.push_back(line);
     for (const std::size_t move : stops) {
       SCOPED_TRACE(file + ", stopped at " + moves.at(move - 1));
-      Restore(dir_, pristine);
-      fs::remove(file);
-      RunPatch(dir_, {}, {"VANDORIL_FAULT=stop:" + moves[move - 1].substr(0, moves[move - 1].find(' '))});
+      Restore(dir_, pristine), fs::remove(file);
+      RunPatch(dir_, {}, {"VANDORIL_FAULT=stop:" + Number(moves[move - 1])});
       WriteFile(file, bytes);
       const RunResult repair = RunPatch(dir_);
-      EXPECT_EQ(repair.exitStatus, 0) << repair.err;
-      ASSERT_TRUE(Snapshot(dir_) == pristine) << repair.out << repair.err;
+      ASSERT_TRUE(repair.exitStatus == 0 && Snapshot(dir_) == pristine) << repair.out << repair.err;
     }
   }
 }

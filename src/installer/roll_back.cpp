@@ -142,7 +142,9 @@ bool RollBackRun(const RunJournal& journal, std::string& problem) {
   }
   // What was put back must be on disk before anything is deleted, above all
   // the folder "database/bak" that it came from.
-  if (IsDirectory(kBackupFolder) && !SyncDirectory(kBackupFolder)) undone = Note(problem, "\"database\\bak\" could not be written to disk");
+  if (IsDirectory(kBackupFolder) && !SyncDirectory(kBackupFolder)) {
+    undone = Note(problem, "\"database\\bak\" could not be written to disk");
+  }
   if (!SyncFolders(problem)) undone = false;
   for (const char* file : kIntermediateFiles) {
     if (!RemoveFileForced(file)) undone = Note(problem, std::string("\"") + file + "\" could not be deleted");
@@ -154,8 +156,8 @@ bool RollBackRun(const RunJournal& journal, std::string& problem) {
     }
   }
   if (!RemoveBackupFolder(problem)) undone = false;
-  if (std::count(journal.created.begin(), journal.created.end(), kDatabaseFolder) != 0 && IsEmptyFolder(kDatabaseFolder) &&
-      !RemoveEmptyFolder(kDatabaseFolder)) {
+  const bool madeDatabase = std::count(journal.created.begin(), journal.created.end(), kDatabaseFolder) != 0;
+  if (madeDatabase && IsEmptyFolder(kDatabaseFolder) && !RemoveEmptyFolder(kDatabaseFolder)) {
     undone = Note(problem, "the folder \"database\" could not be removed");
   }
   // An uninstall run began by deleting the marker.
