@@ -183,12 +183,13 @@ TEST_P(FaultSweepTest, NothingIsLostOrLeftHalfPatched) {
     ASSERT_NE(failed.err.find("and every file is written, but"), std::string::npos) << context << failed.err;
     ASSERT_NO_FATAL_FAILURE(ExpectRepairedAndUsable(d, "failed, " + context));
   }
-  std::cout << d.name << ": I/O errors" << (buildUnderTest == kWindowsBuild ? " and kills" : "") << " injected at " << swept << " of " << operations.size() << " operations\n";
+  std::cout << d.name << ": I/O errors" << (buildUnderTest == kWindowsBuild ? " and kills" : "") << " injected at "
+            << swept << " of " << operations.size() << " operations\n";
 }
 
 std::string SweepName(const ::testing::TestParamInfo<std::tuple<Build, bool>>& info) {
-  const auto [build, uninstall] = info.param;
-  return std::string(build == kWindowsBuild ? "Windows" : "") + (uninstall ? "Uninstall" : "Install") + (build == kWindowsBuild ? "StoppedOrFailing" : "Failing");
+  const bool windows = std::get<0>(info.param) == kWindowsBuild, uninstall = std::get<1>(info.param);
+  return std::string(windows ? "Windows" : "") + (uninstall ? "Uninstall" : "Install") + (windows ? "StoppedOrFailing" : "Failing");
 }
 INSTANTIATE_TEST_SUITE_P(InstallAndUninstall, FaultSweepTest,
                          ::testing::Combine(::testing::ValuesIn(BuildsUnderTest()), ::testing::Bool()), SweepName);
@@ -407,8 +408,7 @@ TEST_P(RunSafetyTest, ARepairKeepsAFileThatThePlayerPutBack) {
       Restore(dir_, pristine), fs::remove(file);
       RunPatch(dir_, {}, {"VANDORIL_FAULT=stop:" + Number(moves[move - 1])});
       WriteFile(file, bytes);
-      const RunResult repair = RunPatch(dir_);
-      ASSERT_TRUE(repair.exitStatus == 0 && Snapshot(dir_) == pristine) << repair.out << repair.err;
+      ASSERT_TRUE(RunPatch(dir_).exitStatus == 0 && Snapshot(dir_) == pristine) << Differences(Snapshot(dir_), pristine);
     }
   }
 }
