@@ -182,9 +182,7 @@ int RunBuiltinCommand(const std::string& commandLine) {
   } else if (command == "rmdir") {
     if (count == 2 && IsPlainPath(words[1])) return RemoveEmptyDirectory(words[1]);
   } else {
-    return RunOtherCommand(commandLine, "'" + CommandName(commandLine, words[0]) +
-                                            "' is not recognized as an internal or external command, operable "
-                                            "program or batch file.");
+    return RunOtherCommand(commandLine, NotRecognizedText(CommandName(commandLine, words[0])));
   }
   // A command of the interpreter, but not in a form that the installer uses.
   return RunOtherCommand(commandLine, kSyntaxIncorrect);

@@ -12,6 +12,8 @@
 #include <fstream>
 #include <iostream>
 
+#include "platform/system_errors.h"
+
 namespace {
 
 int Complain(const std::string& text) {
@@ -141,7 +143,7 @@ int RunProgramFromCurrentDirectory(const std::string& name, const std::vector<st
   struct stat st;
   const bool present = lstat(path.c_str(), &st) == 0;
   if (!present) {
-    return Complain("'" + name + "' is not recognized as an internal or external command, operable program or batch file.");
+    return Complain(NotRecognizedText(name));
   }
   if (error == EACCES) return Complain("Access is denied.");
   return Complain(kCannotExecute);

@@ -86,7 +86,7 @@ int RunProgramInFolder(const std::string& folder, const std::string& name, const
   if (StartAndWait(application, commandLine, directory.c_str(), &status)) return static_cast<int>(status);
   const DWORD error = GetLastError();
   if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) {
-    return Complain("'" + name + "' is not recognized as an internal or external command, operable program or batch file.");
+    return Complain(NotRecognizedText(name));
   }
   return Complain(Reason(error));
 }

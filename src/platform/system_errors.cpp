@@ -62,3 +62,7 @@ unsigned long SystemErrorOfErrno(int error) {
       if (value != 0 && value == error) return row.code;
   return kErrnoOnly | static_cast<unsigned long>(error);
 }
+
+std::string NotRecognizedText(const std::string& name) {
+  return "'" + name + "' is not recognized as an internal or external command, operable program or batch file.";
+}

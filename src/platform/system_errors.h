@@ -27,6 +27,9 @@ enum SystemErrorCode : unsigned long {
 // the table does not list.
 std::string SystemErrorText(unsigned long code);
 
+// The interpreter's line for a command or program `name` that it cannot find.
+std::string NotRecognizedText(const std::string& name);
+
 // The errno value that stands for `code`: EIO for a code that the table does
 // not list, the errno value itself for a code made by SystemErrorOfErrno.
 int ErrnoOfSystemError(unsigned long code);
