@@ -84,8 +84,8 @@ int RefuseUnreadableMarker() {
                              "installed, and run the patch again.");
 }
 
+// The run's journal names the marker from its first write (BeginRun()).
 void CreateInstallMarker() {
-  NoteFileToCreate(kInstallMarker);
   std::ofstream(kInstallMarker, std::ios::out | std::ios::trunc);
   if (!FileIsPresent(kInstallMarker)) FailRun(std::string("the install marker \"") + kInstallMarker + "\" could not be created");
 }
