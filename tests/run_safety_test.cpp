@@ -103,10 +103,10 @@ class RunSafetyFolder : public GameFolderTest {
     ASSERT_TRUE(Snapshot(dir_) == (before || d.args.empty() ? d.after : d.before)) << next.err;
     if (random == nullptr || repair.out.find(kStopped) == std::string::npos || (*random)() % 4 != 0) return;
     const std::vector<TracedCall> calls = ParseTrace(ReadFile(trace));
-    CrashModel model(state);
+    CrashModel model = StartCrashModel(state);
     const std::size_t cut = (*random)() % calls.size();
-    for (std::size_t i = 0; i <= cut; ++i) model.Apply(calls[i]);
-    Restore(dir_, model.State([&] { return (*random)() % 2 == 0; }));
+    for (std::size_t i = 0; i <= cut; ++i) ApplyCall(model, calls[i]);
+    Restore(dir_, CrashState(model, [&] { return (*random)() % 2 == 0; }));
     ++cutRepairs_, ExpectRepairedAndUsable(d, "the repair cut after " + std::to_string(calls[cut].number) + " " + calls[cut].function);
   }
 
@@ -215,21 +215,21 @@ TEST_P(PowerCutTest, EveryDiskStateIsRepaired) {
   std::mt19937 random(seed);
   Restore(dir_, d.before);
   ASSERT_EQ(RunPatch(dir_, d.args, Traced(dir_ + ".trace")).exitStatus, 0);
-  CrashModel model(d.before);
+  CrashModel model = StartCrashModel(d.before);
   std::set<std::size_t> checked;  // the states' hashes
   std::size_t points = 0, sampled = 0;
   const std::vector<TracedCall> calls = ParseTrace(ReadFile(dir_ + ".trace"));
   for (const TracedCall& call : calls) {
-    model.Apply(call);
+    ApplyCall(model, call);
     std::string line = std::to_string(call.number) + " " + call.function;
     for (const std::string& word : call.words) line += " " + word;
     if (!full && (!IsSwept(line) || sampled++ % (VANDORIL_SANITIZED ? 4 : 1) != 0)) continue;
     if (++points % 32 == 1) {  // a real kill there leaves what the model keeps
       Restore(dir_, d.before), RunPatch(dir_, d.args, {"VANDORIL_FAULT=stop:" + std::to_string(call.number)});
-      ASSERT_TRUE(Snapshot(dir_) == model.State([] { return true; })) << "a kill after " << line;
+      ASSERT_TRUE(Snapshot(dir_) == CrashState(model, [] { return true; })) << "a kill after " << line;
     }
     for (int mixture = -2; mixture < (full ? 4 : 2); ++mixture) {  // -2: all lost, -1: all kept
-      const FolderContent state = model.State([&] { return mixture == -1 || (mixture >= 0 && random() % 2 == 0); });
+      const FolderContent state = CrashState(model, [&] { return mixture == -1 || (mixture >= 0 && random() % 2 == 0); });
       std::string all;
       for (const auto& [name, content] : state) all += name + '\0' + content + '\0';
       if (!checked.insert(std::hash<std::string>()(all)).second) continue;

@@ -74,61 +74,74 @@ std::vector<TracedCall> ParseTrace(const std::string& text) {
   return calls;
 }
 
-CrashModel::CrashModel(const FolderImage& before) {
-  inodes_.push_back({true, 0755, ""});
-  for (const auto& [name, value] : before) {
-    const Place place = Find(name);
-    const std::string bytes = value.substr(value.find(':') + 1);
-    live_[place.folder][place.name] = static_cast<int>(inodes_.size());
-    if (value.compare(0, 3, "-> ") == 0) inodes_.push_back({false, -1, value});  // a link, as it is
-    else inodes_.push_back({bytes == "<dir>", std::stol(value), bytes == "<dir>" ? "" : bytes});
-  }
-  before_ = live_;
-}
+namespace {
 
-CrashModel::Place CrashModel::Find(const std::string& path) const {
+using Inode = CrashModel::Inode;
+using Kind = CrashModel::Kind;
+using Place = CrashModel::Place;
+using Change = CrashModel::Change;
+constexpr Kind kEntry = CrashModel::kEntry, kWrite = CrashModel::kWrite, kResize = CrashModel::kResize,
+               kMode = CrashModel::kMode;
+
+Place Find(const CrashModel& model, const std::string& path) {
   Place place{-1, 0, ""};
   std::istringstream parts(path);
   for (std::string part; std::getline(parts, part, '/');) {
     if (part.empty() || part == ".") continue;
     if (place.inode < 0) return {-1, -1, ""};  // below something that is not there
-    const auto folder = live_.find(place.inode);
-    const auto entry = folder == live_.end() ? nullptr : &folder->second;
+    const auto folder = model.live.find(place.inode);
+    const auto entry = folder == model.live.end() ? nullptr : &folder->second;
     place = {place.inode, entry != nullptr && entry->count(part) ? entry->at(part) : -1, part};
   }
   return place;
 }
 
-void CrashModel::Record(Kind kind, int inode, long number, const std::string& bytes, Place from, Place to,
-                        bool replaces) {
+void Record(CrashModel& model, Kind kind, int inode, long number, const std::string& bytes = "",
+            Place from = {-1, -1, ""}, Place to = {-1, -1, ""}, bool replaces = false) {
   Change change{kind, inode, number, bytes, from, to, replaces, {}};
   for (const int folder : {from.folder, to.folder}) {
     if (folder >= 0) change.awaited.insert(folder);
   }
   if (kind != kEntry) change.awaited.insert(inode);
-  unflushed_.push_back(changes_.size());
-  changes_.push_back(change);
+  model.unflushed.push_back(model.changes.size());
+  model.changes.push_back(change);
 }
 
-void CrashModel::Flush(int inode, bool dataOnly) {
+void Flush(CrashModel& model, int inode, bool dataOnly) {
   std::vector<std::size_t> still;
-  for (const std::size_t index : unflushed_) {
-    Change& change = changes_[index];
+  for (const std::size_t index : model.unflushed) {
+    Change& change = model.changes[index];
     if (!dataOnly || change.kind != kMode) change.awaited.erase(inode);
     if (!change.awaited.empty()) still.push_back(index);
   }
-  unflushed_.swap(still);
+  model.unflushed.swap(still);
 }
 
-void CrashModel::Apply(const TracedCall& call) {
+}  // namespace
+
+CrashModel StartCrashModel(const FolderImage& before) {
+  CrashModel model;
+  model.inodes.push_back({true, 0755, ""});
+  for (const auto& [name, value] : before) {
+    const Place place = Find(model, name);
+    const std::string bytes = value.substr(value.find(':') + 1);
+    model.live[place.folder][place.name] = static_cast<int>(model.inodes.size());
+    if (value.compare(0, 3, "-> ") == 0) model.inodes.push_back({false, -1, value});  // a link, as it is
+    else model.inodes.push_back({bytes == "<dir>", std::stol(value), bytes == "<dir>" ? "" : bytes});
+  }
+  model.before = model.live;
+  return model;
+}
+
+void ApplyCall(CrashModel& model, const TracedCall& call) {
   const std::string& f = call.function;
   if (call.result < 0 || f == "read" || f == "flock" || f == "sync_file_range") return;
   const std::vector<std::string>& w = call.words;
   const bool byFd = !w.empty() && w[0] == "fd";
   if (w.size() < (byFd ? 2u : 1u)) Unmodelled(call, "too few words");
-  if (byFd && f != "close" && f != "fclose" && open_.count(Number(w[1])) == 0) Unmodelled(call, "unknown descriptor");
-  const int fdInode = byFd ? open_[Number(w[1])] : -1;
-  const Place place = byFd ? Place{-1, fdInode, ""} : Find(w[0]);
+  if (byFd && f != "close" && f != "fclose" && model.open.count(Number(w[1])) == 0) Unmodelled(call, "unknown descriptor");
+  const int fdInode = byFd ? model.open[Number(w[1])] : -1;
+  const Place place = byFd ? Place{-1, fdInode, ""} : Find(model, w[0]);
   if (place.inode < 0 && f != "mkdir" && f.compare(0, 4, "open") != 0 && f.compare(0, 5, "fopen") != 0) {
     Unmodelled(call, "no such file in the model: " + w[0]);
   }
@@ -137,54 +150,54 @@ void CrashModel::Apply(const TracedCall& call) {
     int inode = place.inode;
     if (inode < 0) {
       if (flags < 0 || (flags & O_CREAT) == 0 || place.folder < 0) Unmodelled(call, "opened what is not there");
-      inode = static_cast<int>(inodes_.size());
-      inodes_.push_back({false, call.mode, ""});
-      live_[place.folder][place.name] = inode;
-      Record(kEntry, inode, 0, "", {-1, -1, ""}, place);
+      inode = static_cast<int>(model.inodes.size());
+      model.inodes.push_back({false, call.mode, ""});
+      model.live[place.folder][place.name] = inode;
+      Record(model, kEntry, inode, 0, "", {-1, -1, ""}, place);
     } else if (flags & O_TRUNC) {
-      Record(kResize, inode, 0);
+      Record(model, kResize, inode, 0);
     }
-    open_[call.result] = inode;
+    model.open[call.result] = inode;
   } else if (f == "close" || f == "fclose") {
-    open_.erase(Number(w[1]));
+    model.open.erase(Number(w[1]));
   } else if (f == "write" || f == "writev") {
-    if (call.offset >= 0) Record(kWrite, place.inode, call.offset, call.bytes);
+    if (call.offset >= 0) Record(model, kWrite, place.inode, call.offset, call.bytes);
   } else if (f == "ftruncate" || f == "truncate") {
-    Record(kResize, place.inode, Number(w.at(byFd ? 2 : 1)));
+    Record(model, kResize, place.inode, Number(w.at(byFd ? 2 : 1)));
   } else if (f == "chmod" || f == "fchmod" || f == "fchmodat") {
-    Record(kMode, place.inode, Number(w.at(byFd ? 2 : 1)));
+    Record(model, kMode, place.inode, Number(w.at(byFd ? 2 : 1)));
   } else if (f == "fsync" || f == "fdatasync") {
-    Flush(place.inode, f == "fdatasync");
+    Flush(model, place.inode, f == "fdatasync");
   } else if (f == "mkdir") {
-    const int inode = static_cast<int>(inodes_.size());
-    inodes_.push_back({true, call.mode, ""});
-    live_[place.folder][place.name] = inode;
-    Record(kEntry, inode, 0, "", {-1, -1, ""}, place);
+    const int inode = static_cast<int>(model.inodes.size());
+    model.inodes.push_back({true, call.mode, ""});
+    model.live[place.folder][place.name] = inode;
+    Record(model, kEntry, inode, 0, "", {-1, -1, ""}, place);
   } else if (f == "unlink" || f == "unlinkat" || f == "remove" || f == "rmdir") {
-    live_[place.folder].erase(place.name);
-    Record(kEntry, place.inode, 0, "", place);
+    model.live[place.folder].erase(place.name);
+    Record(model, kEntry, place.inode, 0, "", place);
   } else if (f == "rename" || f == "renameat2" || f == "link") {
-    const Place target = Find(w.at(1));
+    const Place target = Find(model, w.at(1));
     const bool moves = f != "link";
     const long flags = f == "renameat2" ? Number(w.at(2)) : 0;
     if (target.folder < 0 || (flags & ~kNoReplace) != 0) Unmodelled(call, "an unknown kind of rename");
-    if (moves) live_[place.folder].erase(place.name);
-    live_[target.folder][target.name] = place.inode;
-    Record(kEntry, place.inode, 0, "", moves ? place : Place{-1, -1, ""}, target, flags == 0 && moves);
+    if (moves) model.live[place.folder].erase(place.name);
+    model.live[target.folder][target.name] = place.inode;
+    Record(model, kEntry, place.inode, 0, "", moves ? place : Place{-1, -1, ""}, target, flags == 0 && moves);
   } else {
     Unmodelled(call, "an unknown function");
   }
 }
 
-FolderImage CrashModel::State(const std::function<bool()>& keep) const {
-  std::vector<Inode> inodes = inodes_;
-  std::map<int, std::map<std::string, int>> entries = before_;
-  std::size_t next = 0;  // in unflushed_
-  for (std::size_t index = 0; index < changes_.size(); ++index) {
-    const bool durable = next == unflushed_.size() || unflushed_[next] != index;
+FolderImage CrashState(const CrashModel& model, const std::function<bool()>& keep) {
+  std::vector<Inode> inodes = model.inodes;
+  std::map<int, std::map<std::string, int>> entries = model.before;
+  std::size_t next = 0;  // in model.unflushed
+  for (std::size_t index = 0; index < model.changes.size(); ++index) {
+    const bool durable = next == model.unflushed.size() || model.unflushed[next] != index;
     if (!durable) ++next;
     if (!durable && !keep()) continue;
-    const Change& c = changes_[index];
+    const Change& c = model.changes[index];
     std::string& bytes = inodes[c.inode].bytes;
     if (c.kind == kWrite) {
       const std::size_t at = static_cast<std::size_t>(c.number);

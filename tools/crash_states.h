@@ -37,21 +37,10 @@ struct TracedCall {
 // The calls of a data trace; throws std::runtime_error when it is none.
 std::vector<TracedCall> ParseTrace(const std::string& text);
 
-class CrashModel {
- public:
-  explicit CrashModel(const FolderImage& before);
-
-  // Takes a call of the run into account; throws std::runtime_error for one that it cannot model.
-  void Apply(const TracedCall& call);
-
-  // The number of changes that are not durable yet.
-  std::size_t Unflushed() const { return unflushed_.size(); }
-
-  // The state on disk after a power cut now: the durable changes, and each other one that `keep` (called once for
-  // each, in order) keeps.
-  FolderImage State(const std::function<bool()>& keep) const;
-
- private:
+// What the model knows after some calls of a run: every file and folder (0 is the game folder), each folder's
+// entries as before the run and as the run left them, the open descriptors, and every change with what it waits for
+// to become durable.  Made by StartCrashModel(), advanced by ApplyCall(), read by CrashState().
+struct CrashModel {
   struct Inode {
     bool folder = false;
     long mode = 0;
@@ -72,15 +61,19 @@ class CrashModel {
     bool replaces;
     std::set<int> awaited;  // the files and folders whose flush it waits for
   };
-
-  Place Find(const std::string& path) const;
-  void Record(Kind kind, int inode, long number, const std::string& bytes = "", Place from = {-1, -1, ""},
-              Place to = {-1, -1, ""}, bool replaces = false);
-  void Flush(int inode, bool dataOnly);
-
-  std::vector<Inode> inodes_;  // as before the run, or as made; 0 is the game folder
-  std::map<int, std::map<std::string, int>> before_, live_;  // each folder's entries
-  std::map<long, int> open_;  // descriptor -> inode
-  std::vector<Change> changes_;
-  std::vector<std::size_t> unflushed_;
+  std::vector<Inode> inodes;
+  std::map<int, std::map<std::string, int>> before, live;
+  std::map<long, int> open;  // descriptor -> inode
+  std::vector<Change> changes;
+  std::vector<std::size_t> unflushed;  // the changes not durable yet
 };
+
+// The model of the folder `before`, before any call.
+CrashModel StartCrashModel(const FolderImage& before);
+
+// Takes a call of the run into account; throws std::runtime_error for one that it cannot model.
+void ApplyCall(CrashModel& model, const TracedCall& call);
+
+// The state on disk after a power cut now: the durable changes, and each other one that `keep` (called once for
+// each, in order) keeps.
+FolderImage CrashState(const CrashModel& model, const std::function<bool()>& keep);

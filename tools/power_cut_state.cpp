@@ -25,16 +25,16 @@ int main(int argc, char* argv[]) {
     std::mt19937 random(how == "lost" || how == "kept" ? 0 : std::stoul(how));
     std::ostringstream trace;
     trace << std::ifstream(argv[2], std::ios::binary).rdbuf();
-    CrashModel model(ReadFolder(argv[1]));
+    CrashModel model = StartCrashModel(ReadFolder(argv[1]));
     for (const TracedCall& call : ParseTrace(trace.str())) {
-      if (call.number <= std::stoul(argv[3])) model.Apply(call);
+      if (call.number <= std::stoul(argv[3])) ApplyCall(model, call);
     }
     std::filesystem::create_directories(argv[5]);
     if (!std::filesystem::is_empty(argv[5])) throw std::runtime_error(std::string(argv[5]) + " is not empty");
     std::size_t kept = 0;
     const auto keep = [&] { return how == "kept" || (how != "lost" && random() % 2 == 0) ? ++kept : 0; };
-    WriteFolder(argv[5], model.State(keep));
-    std::cout << model.Unflushed() << " changes were not durable, " << kept << " of them kept\n";
+    WriteFolder(argv[5], CrashState(model, keep));
+    std::cout << model.unflushed.size() << " changes were not durable, " << kept << " of them kept\n";
   } catch (const std::exception& error) {
     std::cerr << "power-cut-state: " << error.what() << "\n";
     return 1;
