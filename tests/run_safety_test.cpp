@@ -349,7 +349,7 @@ TEST_P(RunSafetyTest, FoldersThatARunRefusesOrUndoes) {
     rows.push_back({[] { fs::rename("database/country9.sav", "database/c9"), fs::create_symlink("c9", "database/country9.sav"); },
                     "\"database/bak/country9.sav\" could not be opened for reading" + std::string(kUndone), false});
   }
-  const auto journalOf = [](std::vector<std::string> created) { return FormatJournal({false, StepsPhase, created}); };
+  const auto journalOf = [](std::vector<std::string> created) { return FormatJournal({false, StepsPhase, created, {}}); };
   const std::string valid = journalOf({"vandoril_06.dontdelete"});
   for (const std::string& text : std::vector<std::string>{
            journalOf({"../victim.txt"}), journalOf({victim}), journalOf({"..\\victim.txt"}), journalOf({"art_01.big", "editor.exe"}),
@@ -419,7 +419,7 @@ TEST(JournalReader, AcceptsOnlyWhatThisProgramWrites) {
   const std::vector<std::string> known = FilesTheRunChanges();
   std::mt19937 random(12);
   for (int round = 0; round < 20000; ++round) {
-    RunJournal written{random() % 2 == 0, random() % 2 ? StepsPhase : RemovingBackupsPhase, {}}, read;
+    RunJournal written{random() % 2 == 0, random() % 2 ? StepsPhase : RemovingBackupsPhase, {}, {}}, read;
     for (const std::string& file : known)
       if (random() % 40 == 0) written.created.push_back(file);
     std::string text = FormatJournal(written);

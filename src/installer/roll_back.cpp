@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "installer/crc32.h"
 #include "installer/run_control.h"
 #include "platform/durable_files.h"
 #include "platform/files.h"
@@ -13,8 +14,8 @@
 const char kInstallMarker[] = "vandoril_06.dontdelete";
 const char kPutBackByHand[] =
     "If this message comes back, put the folder right by hand: for each file named above that could not be put "
-    "back, move whatever stands under its name out of the game folder and give its backup that name; then delete "
-    "\"vandoril_06.journal\" and run the patch again.";
+    "back, move whatever stands under its name out of the game folder and give its backup that name; then run the "
+    "patch again: it finishes putting the folder back.";
 
 namespace {
 
@@ -91,15 +92,21 @@ bool RemoveBackupFolder(std::string& problem) {
 }
 
 // Whether the file `file`, which the journal names as created by the run, is
-// still the run's: the run creates its files empty, except the databases of
-// 34 and 41 that the exchange writes from each other's.  A file that holds
-// bytes otherwise was put there by someone else after the run stopped.
-bool MadeByTheRun(const std::string& file) {
+// still the run's.  One that the journal records as written must match the
+// record; without a record, the run has created it empty or (34 and 41, made
+// by the exchange) is still writing it.  Any other file, or one that cannot
+// be read, was put there by someone else after the run stopped and stays.
+bool MadeByTheRun(const RunJournal& journal, const std::string& file) {
   if (IsDirectory(file)) return false;
+  std::uint64_t size = 0;
+  std::uint32_t crc = 0;
+  for (const WrittenFile& written : journal.written) {
+    if (written.name == file) return FileSizeAndCrc32(file, size, crc) && size == written.size && crc == written.crc;
+  }
   if (file == Database(34) || file == Database(41)) return true;
   std::error_code ec;
-  const auto size = std::filesystem::file_size(file, ec);
-  return ec || size == 0;
+  const auto bytes = std::filesystem::file_size(file, ec);
+  return ec || bytes == 0;
 }
 
 // True when `folder` is a folder that holds nothing.
@@ -134,24 +141,29 @@ std::vector<std::string> BackupsInTheFolder() {
 }
 
 bool RollBackRun(const RunJournal& journal, std::string& problem) {
-  bool undone = true;
+  bool back = true;
   for (const SavedFile& saved : SavedFiles()) {
     if (PathExists(saved.backup) && !MoveReplacing(saved.backup, saved.file)) {
-      undone = Note(problem, "\"" + saved.backup + "\" could not be put back as \"" + saved.file + "\"");
+      back = Note(problem, "\"" + saved.backup + "\" could not be put back as \"" + saved.file + "\"");
     }
   }
   // What was put back must be on disk before anything is deleted, above all
   // the folder "database/bak" that it came from.
   if (IsDirectory(kBackupFolder) && !SyncDirectory(kBackupFolder)) {
-    undone = Note(problem, "\"database\\bak\" could not be written to disk");
+    back = Note(problem, "\"database\\bak\" could not be written to disk");
   }
-  if (!SyncFolders(problem)) undone = false;
+  if (!SyncFolders(problem)) back = false;
+  // Until every file is back, every backup and every file of the run stays,
+  // and so does the journal that tells the next run how to finish this.
+  if (!back) return false;
+
+  bool undone = true;
   for (const char* file : kIntermediateFiles) {
     if (!RemoveFileForced(file)) undone = Note(problem, std::string("\"") + file + "\" could not be deleted");
   }
   // Files that the run created, then the folder that it may have made.
   for (const std::string& file : journal.created) {
-    if (file != kDatabaseFolder && MadeByTheRun(file) && !RemoveFileForced(file)) {
+    if (file != kDatabaseFolder && MadeByTheRun(journal, file) && !RemoveFileForced(file)) {
       undone = Note(problem, "\"" + file + "\" could not be deleted");
     }
   }

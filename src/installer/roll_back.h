@@ -27,12 +27,14 @@ std::string OriginalName(const std::string& backup);
 // "art_01.bak" .. "art_03.bak", "script/Results.bak", "database\bak".
 std::vector<std::string> BackupsInTheFolder();
 
-// Puts every file back from its backup (the backup replacing the file),
-// deletes the intermediate files and those that the journal names as created
-// by the run, removes "database/bak" (and "database" when the run made it), sets
-// the install marker back to what it was, makes all of it durable and at
-// last deletes the journal.  False, with `problem` saying what could not be
-// done, when any of it failed: the journal then stays for the next run.
+// Puts every file back from its backup (the backup replacing the file) and
+// makes that durable; only then deletes the intermediate files and those
+// that the journal names as created by the run (while they are still the
+// run's), removes "database/bak" (and "database" when the run made it and
+// it is empty), sets the install marker back to what it was, makes all of
+// it durable and at last deletes the journal.  False, with `problem` saying
+// what could not be done, when any of it failed: the journal then stays for
+// the next run, and when a file could not be put back nothing was deleted.
 bool RollBackRun(const RunJournal& journal, std::string& problem);
 
 // Deletes every backup that is left of a run whose rewritten files are all

@@ -7,6 +7,7 @@
 #include <iostream>
 #include <map>
 
+#include "installer/crc32.h"
 #include "installer/roll_back.h"
 #include "installer/run_journal.h"
 #include "installer/run_shell.h"
@@ -36,6 +37,31 @@ const char kNotWritable[] =
   std::exit(EndFailedRun());
 }
 
+bool Named(const std::vector<std::string>& names, const std::string& file) {
+  return std::find(names.begin(), names.end(), file) != names.end();
+}
+
+// Puts `next` in the journal's place.  When the old journal surely stands,
+// the run fails and is undone by it.  When the new one may stand, or the old
+// one come back after a power cut, the run may neither go on nor undo itself
+// (a roll-back cut short under a journal that says "removing backups" would
+// leave the folder half patched): it stops where it is, and the next run
+// repairs the folder by whichever journal it finds, both of which fit it.
+void CommitJournal(const RunJournal& next) {
+  const JournalWrite result = WriteJournal(next);
+  if (result == JournalWritten) {
+    journal = next;
+    return;
+  }
+  const std::string failed = std::string("the run journal \"") + kJournalFile + "\" could not be written" + Because(errno);
+  if (result == JournalNotWritten) FailRun(failed);
+  sharedInput.close();
+  sharedOutput.close();
+  EndWithError(failed + ". The run stopped there and changed nothing more, so the game folder is neither as it was "
+                        "nor fully patched. Close every program that uses the game's files and run the patch again: "
+                        "it repairs the game folder.", "");
+}
+
 }  // namespace
 
 void BeginRun(bool uninstall, const std::vector<std::string>& absent) {
@@ -44,7 +70,7 @@ void BeginRun(bool uninstall, const std::vector<std::string>& absent) {
   absentAtStart = absent;
   const bool createsMarker = std::find(absent.begin(), absent.end(), kInstallMarker) != absent.end();
   if (!uninstall && createsMarker) journal.created.push_back(kInstallMarker);
-  if (!WriteJournal(journal)) {
+  if (WriteJournal(journal) != JournalWritten) {
     // Nothing else has changed yet: whatever the journal got as far as goes.
     const int error = errno;
     RemoveJournalDraft();
@@ -58,18 +84,32 @@ void BeginRun(bool uninstall, const std::vector<std::string>& absent) {
 }
 
 void NoteFileToCreate(const std::string& file) {
-  const auto named = [&file](const std::vector<std::string>& names) {
-    return std::find(names.begin(), names.end(), file) != names.end();
-  };
-  if (!runBegun || !named(absentAtStart) || named(journal.created) || PathExists(file)) return;
+  if (!runBegun || !Named(absentAtStart, file) || PathExists(file)) return;
   RunJournal next = journal;
-  next.created.push_back(file);
+  const auto written = std::find_if(next.written.begin(), next.written.end(),
+                                    [&file](const WrittenFile& entry) { return entry.name == file; });
+  if (Named(next.created, file) && written == next.written.end()) return;
+  if (!Named(next.created, file)) next.created.push_back(file);
+  // Written once and now to be written again: until it is on disk, what
+  // stands under its name is the run's unfinished file.
+  if (written != next.written.end()) next.written.erase(written);
   // Until the new journal is written, the file is not created: the roll-back
   // follows the journal that stands.
-  if (!WriteJournal(next)) {
-    FailRun(std::string("the run journal \"") + kJournalFile + "\" could not be written" + Because(errno));
+  CommitJournal(next);
+}
+
+void NoteCreatedFileWritten(const std::string& file) {
+  if (!runBegun || !Named(journal.created, file)) return;
+  WrittenFile written{file, 0, 0};
+  if (!FileSizeAndCrc32(file, written.size, written.crc)) {
+    FailRun("\"" + file + "\" could not be read back" + Because(errno));
   }
-  journal = next;
+  // An empty file tells itself apart from any that a player puts there.
+  if (written.size == 0) return;
+  if (!SyncFile(file)) FailRun("\"" + file + "\" could not be written to disk" + Because(errno));
+  RunJournal next = journal;
+  next.written.push_back(written);
+  CommitJournal(next);
 }
 
 void FailRun(const std::string& what, const char* errorText) {
@@ -104,10 +144,9 @@ void MakeRunDurable() {
       FailRun(std::string("the folder \"") + folder + "\" could not be written to disk" + Because(errno));
     }
   }
-  journal.phase = RemovingBackupsPhase;
-  if (!WriteJournal(journal)) {
-    FailRun(std::string("the run journal \"") + kJournalFile + "\" could not be written" + Because(errno));
-  }
+  RunJournal next = journal;
+  next.phase = RemovingBackupsPhase;
+  CommitJournal(next);
   // From here on the backups are only deleted, never put back: a read-only
   // one need not keep its attribute for the "del" of RemoveBackups().
   for (const auto& [file, previous] : rewrittenFiles) PrepareForDeletion(previous);

@@ -16,9 +16,18 @@ void BeginRun(bool uninstall, const std::vector<std::string>& absent);
 
 // Called before the run creates `file` where nothing stands.  When `file` did
 // not exist as the run began, names it in the journal, made durable, as one
-// that a roll-back deletes; every other file the roll-back puts back from its
-// backup, or leaves alone.  Fails the run when the journal cannot be written.
+// that a roll-back deletes (and forgets what it recorded of an earlier
+// write of it); every other file the roll-back puts back from its backup, or
+// leaves alone.  When the journal cannot be written, fails the run, or ends
+// it where it stands with status 1 when the journal on disk is uncertain.
 void NoteFileToCreate(const std::string& file);
+
+// Called when the step contract has written `file` completely.  When the
+// run created `file` and wrote bytes into it, writes it to stable storage and
+// records its size and CRC-32 in the journal, made durable, so that the
+// roll-back deletes it only while it is still the run's.  Fails the run when
+// it cannot.
+void NoteCreatedFileWritten(const std::string& file);
 
 // Ends a run that cannot go on: closes the shared streams, undoes every
 // change of a begun run, then writes one line on standard error saying that

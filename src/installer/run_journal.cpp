@@ -1,12 +1,14 @@
 #include "installer/run_journal.h"
 
 #include <algorithm>
+#include <cstring>
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
 #include <fstream>
 #include <iterator>
 
+#include "installer/crc32.h"
 #include "installer/roll_back.h"
 #include "platform/durable_files.h"
 #include "platform/files.h"
@@ -19,26 +21,19 @@ const char kJournalDraft[] = "vandoril_06.journal.new";
 const char* const kFirstLines[] = {"install steps", "install removing backups", "uninstall steps",
                                    "uninstall removing backups"};
 const char kCreated[] = "created";
+const char kWritten[] = "written";
 const char kChecksum[] = "checksum ";
 // Far more than the longest journal (every name a run may create), so that
 // a file of any size is never read whole.
 constexpr std::size_t kMaxJournalSize = 16 * 1024;
 
-// CRC-32 (the polynomial of zip and PNG), bit by bit: journals are small.
-std::uint32_t Crc32(const std::string& bytes) {
-  std::uint32_t crc = 0xFFFFFFFFu;
-  for (const unsigned char byte : bytes) {
-    crc ^= byte;
-    for (int bit = 0; bit < 8; ++bit) crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
-  }
-  return ~crc;
+std::string Hex(std::uint32_t value) {
+  char digits[9];
+  std::snprintf(digits, sizeof digits, "%08x", static_cast<unsigned>(value));
+  return digits;
 }
 
-std::string ChecksumLine(const std::string& lines) {
-  char digits[9];
-  std::snprintf(digits, sizeof digits, "%08x", static_cast<unsigned>(Crc32(lines)));
-  return kChecksum + std::string(digits) + "\n";
-}
+std::string ChecksumLine(const std::string& lines) { return kChecksum + Hex(Crc32(lines.data(), lines.size())) + "\n"; }
 
 // Splits `text` at LF into lines; false when the last line has no LF.
 bool SplitLines(const std::string& text, std::vector<std::string>& lines) {
@@ -49,21 +44,53 @@ bool SplitLines(const std::string& text, std::vector<std::string>& lines) {
   return start == text.size();
 }
 
-// Reads the names of a "created" line into `created`: words separated by
-// single blanks, each a file a run may create, none twice.
-bool ParseCreated(const std::string& line, std::vector<std::string>& created) {
-  if (line.compare(0, sizeof kCreated - 1, kCreated) != 0) return false;
-  const std::vector<std::string> known = FilesTheRunChanges();
-  std::size_t at = sizeof kCreated - 1;
-  if (at == line.size()) return false;  // the line is left out when nothing was created
-  while (at < line.size()) {
+// The words after `keyword` on `line`, each after a single blank; false when
+// the line does not begin so or has no word (such a line is left out).
+bool Words(const std::string& line, const char* keyword, std::vector<std::string>& words) {
+  const std::size_t length = std::strlen(keyword);
+  if (line.compare(0, length, keyword) != 0 || line.size() == length) return false;
+  for (std::size_t at = length, end; at < line.size(); at = end) {
     if (line[at] != ' ') return false;
-    const std::size_t end = std::min(line.find(' ', at + 1), line.size());
-    const std::string name = line.substr(at + 1, end - at - 1);
-    if (std::find(known.begin(), known.end(), name) == known.end()) return false;
-    if (std::find(created.begin(), created.end(), name) != created.end()) return false;
+    end = std::min(line.find(' ', at + 1), line.size());
+    words.push_back(line.substr(at + 1, end - at - 1));
+  }
+  return true;
+}
+
+bool Contains(const std::vector<std::string>& names, const std::string& name) {
+  return std::find(names.begin(), names.end(), name) != names.end();
+}
+
+// Reads the names of a "created" line into `created`: each a file a run may
+// create, none twice.
+bool ParseCreated(const std::string& line, std::vector<std::string>& created) {
+  const std::vector<std::string> known = FilesTheRunChanges();
+  std::vector<std::string> words;
+  if (!Words(line, kCreated, words)) return false;
+  for (const std::string& name : words) {
+    if (!Contains(known, name) || Contains(created, name)) return false;
     created.push_back(name);
-    at = end;
+  }
+  return true;
+}
+
+// True when `text` is 1 to `digits` characters of `alphabet`.
+bool IsNumber(const std::string& text, std::size_t digits, const char* alphabet) {
+  return !text.empty() && text.size() <= digits && text.find_first_not_of(alphabet) == std::string::npos;
+}
+
+// Reads a "written" line into `written`: name, decimal size and CRC-32 in
+// eight lowercase hex digits, for created files only, each once.
+bool ParseWritten(const std::string& line, const std::vector<std::string>& created, std::vector<WrittenFile>& written) {
+  std::vector<std::string> words, names;
+  if (!Words(line, kWritten, words) || words.size() % 3 != 0) return false;
+  for (std::size_t i = 0; i < words.size(); i += 3) {
+    if (!Contains(created, words[i]) || Contains(names, words[i])) return false;
+    if (!IsNumber(words[i + 1], 19, "0123456789") || words[i + 2].size() != 8 || !IsNumber(words[i + 2], 8, "0123456789abcdef")) {
+      return false;
+    }
+    names.push_back(words[i]);
+    written.push_back({words[i], std::stoull(words[i + 1]), static_cast<std::uint32_t>(std::stoul(words[i + 2], nullptr, 16))});
   }
   return true;
 }
@@ -78,12 +105,17 @@ std::string FormatJournal(const RunJournal& journal) {
     for (const std::string& name : journal.created) text += " " + name;
     text += "\n";
   }
+  if (!journal.written.empty()) {
+    text += kWritten;
+    for (const WrittenFile& file : journal.written) text += " " + file.name + " " + std::to_string(file.size) + " " + Hex(file.crc);
+    text += "\n";
+  }
   return text + ChecksumLine(text);
 }
 
 bool ParseJournal(const std::string& text, RunJournal& journal) {
   std::vector<std::string> lines;
-  if (!SplitLines(text, lines) || lines.size() < 2 || lines.size() > 3) return false;
+  if (!SplitLines(text, lines) || lines.size() < 2 || lines.size() > 4) return false;
   const std::size_t checked = text.size() - lines.back().size() - 1;
   if (lines.back() + "\n" != ChecksumLine(text.substr(0, checked))) return false;
 
@@ -93,7 +125,9 @@ bool ParseJournal(const std::string& text, RunJournal& journal) {
   const auto index = first - std::begin(kFirstLines);
   parsed.uninstall = index >= 2;
   parsed.phase = index % 2 == 0 ? StepsPhase : RemovingBackupsPhase;
-  if (lines.size() == 3 && !ParseCreated(lines[1], parsed.created)) return false;
+  // The "written" line, when there is one, follows a "created" line.
+  if (lines.size() >= 3 && !ParseCreated(lines[1], parsed.created)) return false;
+  if (lines.size() == 4 && !ParseWritten(lines[2], parsed.created, parsed.written)) return false;
   journal = parsed;
   return true;
 }
@@ -111,10 +145,10 @@ bool ReadJournal(RunJournal& journal) {
   return ParseJournal(text, journal);
 }
 
-bool WriteJournal(const RunJournal& journal) {
+JournalWrite WriteJournal(const RunJournal& journal) {
   errno = 0;
   std::ofstream draft(kJournalDraft, std::ios::binary | std::ios::trunc);
-  if (!draft.is_open()) return false;
+  if (!draft.is_open()) return JournalNotWritten;
   draft << FormatJournal(journal);
   draft.close();
   bool written = !draft.fail();
@@ -122,11 +156,13 @@ bool WriteJournal(const RunJournal& journal) {
   written = written && SyncFile(kJournalDraft) && MoveReplacing(kJournalDraft, kJournalFile);
   if (!written) {
     const int error = errno;
+    // A draft that is gone went in place of the journal, whatever the move said.
+    const bool moved = !PathExists(kJournalDraft);
     RemoveJournalDraft();
     errno = error;
-    return false;
+    return moved ? JournalUncertain : JournalNotWritten;
   }
-  return SyncDirectory(".");
+  return SyncDirectory(".") ? JournalWritten : JournalUncertain;
 }
 
 bool DeleteJournal() { return RemoveFileForced(kJournalFile); }

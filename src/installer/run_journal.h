@@ -3,20 +3,26 @@
 // after its last, so that the next run can undo or finish a run that was
 // stopped at any instant.
 //
-// Two or three lines of text, each ended by LF:
+// Two to four lines of text, each ended by LF:
 //   install steps                     ("uninstall ..."; "... removing backups")
-//   created vandoril_06.dontdelete database/country7.sav
+//   created vandoril_06.dontdelete database/country34.sav
+//   written database/country34.sav 20480 0a1b2c3d
 //   checksum 5f2c01d7
 // The "created" line lists the files and folders that did not exist when the
 // run began and that the run has created, or is about to create: each is
-// named (and the journal made durable) before its creation.  It is left out
-// when there are none.  The last line is the CRC-32 of the lines before it,
-// in eight lowercase hex digits.  The roll-back deletes what the journal
-// names, so a journal is read only when it has exactly this form, its
-// checksum matches and every name it lists is one of the run's own
-// (FilesTheRunChanges()), once.
+// named (and the journal made durable) before its creation.  The "written"
+// line gives, for a created file that the run wrote bytes into, its size and
+// CRC-32 once it is on stable storage, so that a file put in its place later
+// can be told from it; a file being written again loses its entry first.
+// Each line is left out when it would be empty.  The last line is the CRC-32
+// of the lines before it, in eight lowercase hex digits.  The roll-back
+// deletes what the journal names, so a journal is read only when it has
+// exactly this form, its checksum matches and every name it lists is one of
+// the run's own (FilesTheRunChanges()), once in each line, and every written
+// one is a created one.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -25,10 +31,18 @@ enum RunPhase {
   RemovingBackupsPhase,  // every rewritten file is on stable storage: a stop is finished
 };
 
+// A created file as the run wrote it.
+struct WrittenFile {
+  std::string name;
+  std::uint64_t size = 0;
+  std::uint32_t crc = 0;
+};
+
 struct RunJournal {
   bool uninstall = false;
   RunPhase phase = StepsPhase;
   std::vector<std::string> created;
+  std::vector<WrittenFile> written;
 };
 
 extern const char kJournalFile[];
@@ -47,10 +61,15 @@ std::string FormatJournal(const RunJournal& journal);
 // Parses a journal's text; the same rules as ReadJournal().
 bool ParseJournal(const std::string& text, RunJournal& journal);
 
+enum JournalWrite {
+  JournalWritten,     // the new journal stands, on stable storage
+  JournalNotWritten,  // the old journal stands: the draft never replaced it
+  JournalUncertain,   // the new one may stand, or the old one after a power cut
+};
+
 // Writes the journal in one atomic step (through a draft that replaces it)
-// and makes it durable.  False with errno set when it could not; the journal
-// is then the old one or, when only the last flush failed, the new one.
-bool WriteJournal(const RunJournal& journal);
+// and makes it durable.  Sets errno to the reason when it could not.
+JournalWrite WriteJournal(const RunJournal& journal);
 
 // Deletes the journal; true when it is gone.  The deletion needs not be
 // durable: a journal that comes back after a power cut leads the next run to

@@ -75,8 +75,8 @@ bool OpenStepFiles(const std::string& backup, const std::string& target, const s
     sharedOutput.setstate(std::ios::failbit);
     return false;
   }
-  // A target without a backup is created where nothing stood.
-  if (!PathExists(currentTargetBackup)) NoteFileToCreate(target);
+  // A target that was moved away or never stood is created.
+  NoteFileToCreate(target);
   errno = 0;
   sharedOutput.open(target, std::ios::out | std::ios::trunc | std::ios::binary);
   if (sharedInput.is_open()) openError = LastFileError();
@@ -123,7 +123,7 @@ void CloseStepFiles() {
     const bool diskFull = writeError == ENOSPC || writeError == EFBIG;
     FailRun("writing \"" + currentTarget + "\" failed" + (diskFull ? Because(writeError) : " (disk full or I/O error)"));
   }
-  if (written) NoteRewrittenFile(currentTarget, currentTargetBackup);
+  if (written) NoteRewrittenFile(currentTarget, currentTargetBackup), NoteCreatedFileWritten(currentTarget);
 }
 
 void MoveToBackup(const std::string& file, const std::string& backup, const char* errorText) {
