@@ -1,9 +1,9 @@
 // Deterministic fault injection, preloaded (LD_PRELOAD) into the program under test.  It counts the program's file
 // operations and, as the environment says:
 //
-//   VANDORIL_FAULT=stop:N       kills the process with SIGKILL right after the N-th (no exit handlers, no flush)
-//   VANDORIL_FAULT=fail:N       fails the N-th with EIO, not carried out (a close is: Linux always releases)
-//   VANDORIL_FAULT=hold:N:PATH  before the N-th, creates PATH.held and waits for PATH (every 10 ms, 30 s at most)
+//   VANDORIL_FAULT=...          the faults of fault_plan.h: a stop is SIGKILL right after the operation (no exit
+//                               handlers, no flush), a failure EIO (a close is carried out: Linux always releases),
+//                               a hold polls every 10 ms, 30 s at most
 //   VANDORIL_FAULT_TRACE=PATH   appends "N function path [path]" or "N function fd FD" per operation to PATH
 //   VANDORIL_FAULT_TRACE_DATA=1 writes each line after the call instead, with what a crash model needs: the flags
 //                               (fopen's as open's), mode, renameat2's or unlinkat's flags, or length, in C notation;
@@ -36,20 +36,18 @@
 #include <unistd.h>
 
 #include <initializer_list>
+
+#include "fault_plan.h"
 #include <type_traits>
 
 namespace {
-
-enum Mode { kPassThrough, kStop, kFail, kHold };
 
 // Zero-initialised: the first intercepted call may come before this library's constructor.  The paths stay where
 // exec put the environment.
 bool initialized;
 pid_t owner;
-Mode mode;
-unsigned long target;
+FaultPlan plan;
 unsigned long counted;
-const char* holdPath;
 int traceFd = -1;
 bool traceData;
 
@@ -73,19 +71,6 @@ void Say(const char* message, const char* detail) {
     return real;                                                                            \
   }())
 
-void ParseFault(const char* text) {
-  const char* const names[] = {"stop:", "fail:", "hold:"};  // in the order of Mode
-  for (int i = 0; i < 3; ++i)
-    if (strncmp(text, names[i], 5) == 0) mode = static_cast<Mode>(kStop + i);
-  if (mode == kPassThrough) Die("unknown VANDORIL_FAULT=", text);
-  char* end = nullptr;
-  errno = 0;
-  target = (text[5] >= '0' && text[5] <= '9') ? strtoul(text + 5, &end, 10) : 0;
-  if (target == 0 || errno != 0) Die("bad number in VANDORIL_FAULT=", text);
-  if (mode == kHold ? *end != ':' || end[1] == '\0' : *end != '\0') Die("bad VANDORIL_FAULT=", text);
-  holdPath = end + 1;
-}
-
 // The value of the variable `name`, or null when it is unset or empty; removes the variable from the environment.
 const char* Take(const char* name) {
   const char* value = getenv(name);
@@ -97,7 +82,9 @@ void Initialize() {
   if (initialized) return;
   initialized = true;
   owner = getpid();
-  if (const char* fault = Take("VANDORIL_FAULT")) ParseFault(fault);
+  if (const char* fault = Take("VANDORIL_FAULT"); fault != nullptr && !ParseFaults(fault, plan)) {
+    Die("bad VANDORIL_FAULT=", fault);
+  }
   if (const char* trace = Take("VANDORIL_FAULT_TRACE")) {
     traceFd = REAL(open)(trace, O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
     if (traceFd < 0) Die("cannot open VANDORIL_FAULT_TRACE=", trace);
@@ -179,11 +166,11 @@ long Value(long result) { return result; }
 
 void WaitForHoldFile() {
   char held[4200];
-  snprintf(held, sizeof held, "%s.held", holdPath);
+  snprintf(held, sizeof held, "%s.held", plan.holdPath);
   const int fd = REAL(open)(held, O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
   if (fd >= 0) REAL(close)(fd);
   const struct timespec tenMilliseconds = {0, 10 * 1000 * 1000};
-  for (int polls = 0; polls < 3000 && access(holdPath, F_OK) != 0; ++polls) nanosleep(&tenMilliseconds, nullptr);
+  for (int polls = 0; polls < 3000 && access(plan.holdPath, F_OK) != 0; ++polls) nanosleep(&tenMilliseconds, nullptr);
 }
 
 // One call of `function` about `path` (and `to`) or else the descriptor `fd`, which `call` carries out; one that
@@ -201,14 +188,14 @@ Result Operation(const char* function, const char* path, const char* to, int fd,
     Say("outside the game folder: ", checked);
     _exit(86);
   }
-  if (number == target && mode == kHold) WaitForHoldFile();
-  const bool fails = number == target && mode == kFail;
+  if (Hits(plan, kHold, number)) WaitForHoldFile();
+  const bool fails = Hits(plan, kFail, number);
   Result result = fails && !releases ? Result{} : call();
   const int error = fails ? EIO : errno;
   if constexpr (std::is_pointer<Result>::value) result = fails ? nullptr : result;
   else result = fails ? -1 : result;
   if (traceFd >= 0 && traceData) Trace(number, function, path, to, fd, &detail, Value(result));
-  if (number == target && mode == kStop) kill(getpid(), SIGKILL);
+  if (Hits(plan, kStop, number)) kill(getpid(), SIGKILL);
   errno = error;
   return result;
 }

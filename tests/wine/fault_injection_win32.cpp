@@ -12,12 +12,12 @@
 #include <cstring>
 #include <string>
 
+#include "../fault_injection/fault_plan.h"
+
 namespace {
 
-enum Mode { kPassThrough, kStop, kFail, kHold };
-Mode mode;
-unsigned long target, counted;
-std::string holdPath;
+FaultPlan plan;
+unsigned long counted;
 FILE* trace;
 bool busy;  // the library's own file operations pass through uncounted
 
@@ -58,20 +58,20 @@ Result Operation(const About& about, const char* function, Result failed, bool r
   if (!about.counts || busy) return call();
   const unsigned long number = ++counted;
   if (trace != nullptr) fprintf(trace, "%lu %s %s\n", number, function, about.what.c_str());
-  if (number == target && mode == kHold) {
+  if (Hits(plan, kHold, number)) {
     busy = true;
-    if (FILE* held = fopen((holdPath + ".held").c_str(), "w")) fclose(held);
-    for (int waited = 0; GetFileAttributesA(holdPath.c_str()) == INVALID_FILE_ATTRIBUTES && waited < 3000; ++waited) Sleep(10);
+    if (FILE* held = fopen((std::string(plan.holdPath) + ".held").c_str(), "w")) fclose(held);
+    for (int waited = 0; GetFileAttributesA(plan.holdPath) == INVALID_FILE_ATTRIBUTES && waited < 3000; ++waited) Sleep(10);
     busy = false;
   }
-  if (number == target && mode == kFail) {
+  if (Hits(plan, kFail, number)) {
     if (releases) call();
     errno = EIO;
     SetLastError(ERROR_IO_DEVICE);
     return failed;
   }
   const Result result = call();
-  if (number == target && mode == kStop) TerminateProcess(GetCurrentProcess(), 137);
+  if (Hits(plan, kStop, number)) TerminateProcess(GetCurrentProcess(), 137);
   return result;
 }
 
@@ -131,11 +131,7 @@ void PatchImports() {
 
 [[maybe_unused]] const bool kInstalled = [] {
   if (const char* fault = getenv("VANDORIL_FAULT"); fault != nullptr && *fault != '\0') {
-    char* end = nullptr;
-    target = strtoul(fault + 5, &end, 10);
-    for (const Mode m : {kStop, kFail, kHold}) mode = strncmp(fault, "stop:fail:hold:" + 5 * (m - 1), 5) == 0 ? m : mode;
-    if (mode == kHold && *end == ':') holdPath = end + 1;
-    if (mode == kPassThrough || target == 0 || (mode == kHold ? holdPath.empty() : *end != '\0')) End(2, "bad VANDORIL_FAULT=", fault);
+    if (!ParseFaults(fault, plan)) End(2, "bad VANDORIL_FAULT=", fault);
   }
   if (const char* path = getenv("VANDORIL_FAULT_TRACE"); path != nullptr && *path != '\0') {
     if ((trace = fopen(path, "a")) == nullptr) End(2, "cannot open VANDORIL_FAULT_TRACE=", path);
