@@ -216,6 +216,10 @@ TEST_P(RunSafetyTest, FoldersThatARunRefusesOrUndoes) {
       {[] { fs::remove("script/Results.txt"), fs::create_directory("script/Results.txt"); }, "\"script/Results.txt\" is a folder, not a file"},
       {[] { fs::remove("script/Results.txt"); }, "\"script/Results.txt\" was not found" + std::string(kUndone) + "error!!!", false},
       {[] { fs::remove("art_03.big"); }, "\"art_03.big\" was not found" + std::string(kUndone) + "error2!!!", false},
+      // The roll-back removes the folder "database" that the run made, and only that one.
+      {[] { fs::remove_all("database"); }, "\"database/countries.sav\" was not found" + std::string(kUndone) + "error!!!", false},
+      {[] { fs::remove_all("database"), fs::create_directory("database"); },
+       "\"database/countries.sav\" was not found" + std::string(kUndone) + "error!!!", false},
   };
   const std::string full = buildUnderTest == kWindowsBuild ? "disk full or I/O error"  // Wine's word for the size limit
                                                            : "the disk is full: free some space on it, then run the patch again";
@@ -265,7 +269,8 @@ TEST_P(RunSafetyTest, FoldersThatARunRefusesOrUndoes) {
     EXPECT_EQ(run.out.find("Press any key") != std::string::npos, row.paused);
     EXPECT_TRUE(Snapshot(".") == spoilt);
     EXPECT_EQ(ReadFile(victim), "not the game's");
-    for (const char* folder : {".", "database"}) fs::permissions(folder, fs::perms::owner_all, fs::perm_options::add);
+    for (const char* folder : {".", "database"})
+      if (fs::is_directory(folder)) fs::permissions(folder, fs::perms::owner_all, fs::perm_options::add);
     Restore(".", pristine);
   }
   WriteFile(kJournalFile, valid);  // its roll-back deletes the marker that it names, and nothing else
@@ -275,23 +280,33 @@ TEST_P(RunSafetyTest, FoldersThatARunRefusesOrUndoes) {
 }
 
 // A file missing as a run began, put back by the player after the run was stopped at one of its moves, stays through
-// the repair (whether or not the run had made it empty), and the next run installs.
+// the repair (whether or not the run had made it empty, or had written it and recorded it in the journal), and the
+// next run installs; not put back, what the run made of it is deleted.
 TEST_P(RunSafetyTest, ARepairKeepsAFileThatThePlayerPutBack) {
   ASSERT_NO_FATAL_FAILURE(MakeSampleGame(dir_, kSmallGame));
   const FolderContent pristine = Snapshot(dir_);
-  // Country 34 is made again by the exchange, at the 8th move; country 5 empty by its own step, much later.
+  // Country 34 is made by the exchange after the journal names it (8th move, the journal's second write), recorded
+  // (9), moved to its intermediate backup (43), its record dropped (44) and made again and recorded (45); country 5
+  // is made empty by its own step, much later.
   for (const auto& [file, stops] : std::vector<std::pair<std::string, std::vector<std::size_t>>>{
-           {"database/country34.sav", {2, 3, 5, 6}}, {"database/country5.sav", {2, 40, 200}}, {"script/Results.txt", {2, 3, 5, 6}}}) {
+           {"database/country34.sav", {2, 3, 5, 6, 9, 10, 43, 45}}, {"database/country5.sav", {2, 40, 200}},
+           {"script/Results.txt", {2, 3, 5, 6}}}) {
     const std::string bytes = ReadFile(file);
+    FolderContent without = pristine;
+    without.erase(file);
     std::vector<std::string> moves;  // the operations with two paths
     for (const std::string& line : (fs::remove(file), TracedOperations({}, file[0] == 'd' ? 0 : 1)))
       if (std::count(line.begin(), line.end(), ' ') == 3 && line.find(" fd ") == std::string::npos) moves.push_back(line);
     for (const std::size_t move : stops) {
-      SCOPED_TRACE(file + ", stopped at " + moves.at(move - 1));
-      Restore(dir_, pristine), fs::remove(file);
-      RunPatch(dir_, {}, {"VANDORIL_FAULT=stop:" + Number(moves[move - 1])});
-      WriteFile(file, bytes);
-      ASSERT_TRUE(RunPatch(dir_).exitStatus == 0 && Snapshot(dir_) == pristine) << Differences(Snapshot(dir_), pristine);
+      for (const bool putBack : {true, false}) {
+        SCOPED_TRACE(file + ", stopped at " + moves.at(move - 1) + (putBack ? ", put back" : ""));
+        Restore(dir_, pristine), fs::remove(file);
+        RunPatch(dir_, {}, {"VANDORIL_FAULT=stop:" + Number(moves[move - 1])});
+        if (putBack) WriteFile(file, bytes);
+        const RunResult repair = RunPatch(dir_);
+        ASSERT_TRUE(repair.exitStatus == 0 && Snapshot(dir_) == (putBack ? pristine : without))
+            << Differences(Snapshot(dir_), putBack ? pristine : without) << repair.err;
+      }
     }
   }
 }
