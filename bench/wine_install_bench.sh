@@ -33,7 +33,7 @@ wineserver=$(dirname "$wine")/wineserver
 export WINEPREFIX="$build/wine-bench-prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 unset DISPLAY WAYLAND_DISPLAY
 # Wine as packaged here has no preloader: with address space randomisation a
-# new process now and then cannot start (see README).
+# new process now and then cannot start (see docs/testing.md).
 run_wine() {
   if setarch "$(uname -m)" -R true 2> /dev/null; then setarch "$(uname -m)" -R "$wine" "$@"; else "$wine" "$@"; fi
 }
