@@ -104,7 +104,8 @@ class RunSafetyFolder : public GameFolderTest {
     CrashModel model = StartCrashModel(state);
     const std::size_t cut = (*random)() % calls.size();
     for (std::size_t i = 0; i <= cut; ++i) ApplyCall(model, calls[i]);
-    Restore(dir_, CrashState(model, [&] { return (*random)() % 2 == 0; }));
+    const auto coin = [&] { return (*random)() % 2 == 0; };
+    Restore(dir_, CrashState(model, coin, coin));
     ++cutRepairs_, ExpectRepairedAndUsable(d, "the repair cut after " + std::to_string(calls[cut].number) + " " + calls[cut].function);
   }
 

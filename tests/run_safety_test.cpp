@@ -80,11 +80,12 @@ INSTANTIATE_TEST_SUITE_P(InstallAndUninstall, FaultSweepTest,
 // A power cut after any file operation of an install or an uninstall (native build).  The disk states that it may
 // leave come from the run's data trace under the conservative crash model of POSIX (tools/crash_states.h):
 // - a file's data is durable only after an fsync of that file;
-// - a directory entry change only after an fsync of its directory; a rename, atomic, once both of its directories
+// - a directory entry change only after an fsync of its directory; a rename, durable once both of its directories
 //   have been flushed after it;
-// - until then each change may be lost or kept, independently of the others.
+// - until then each change may be lost, kept, or (a write) torn at a sector boundary, or (a rename between two
+//   folders) seen in its new folder only, independently of the others.
 // At each crash point: every change that is not durable lost, every one kept (what a killed process leaves: at every
-// 32nd a real kill must), and mixtures at random; each new state must be repaired (ExpectRepairedAndUsable), and the
+// 32nd a real kill must), and mixtures at random, torn writes and half-seen renames among them; each new state must be repaired (ExpectRepairedAndUsable), and the
 // repair of one in four that were repaired is cut too.  The crash points are those of the sweep above (sanitizers:
 // every fourth), two mixtures each; VANDORIL_FULL_SWEEP=1: all, four each.  VANDORIL_POWER_CUT_SEED=N: the seed.
 class PowerCutTest : public RunSafetyFolder, public ::testing::WithParamInterface<bool> {};
@@ -112,7 +113,9 @@ TEST_P(PowerCutTest, EveryDiskStateIsRepaired) {
       ASSERT_TRUE(Snapshot(dir_) == CrashState(model, [] { return true; })) << "a kill after " << line;
     }
     for (int mixture = -2; mixture < (full ? 4 : 2); ++mixture) {  // -2: all lost, -1: all kept
-      const FolderContent state = CrashState(model, [&] { return mixture == -1 || (mixture >= 0 && random() % 2 == 0); });
+      const auto coin = [&] { return random() % 2 == 0; };
+      const FolderContent state = CrashState(model, [&] { return mixture == -1 || (mixture >= 0 && coin()); },
+                                             mixture >= 0 ? coin : std::function<bool()>());
       std::string all;
       for (const auto& [name, content] : state) all += name + '\0' + content + '\0';
       if (!checked.insert(std::hash<std::string>()(all)).second) continue;

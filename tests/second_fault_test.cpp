@@ -120,7 +120,8 @@ TEST_P(SecondFaultTest, APowerCutInARollBackIsRepaired) {
       ApplyCall(model, calls[i]);
       if (cuts.count(std::to_string(calls[i].number)) == 0) continue;
       for (int mixture = -2; mixture < 1; ++mixture) {  // -2: all lost, -1: all kept
-        Restore(dir_, CrashState(model, [&] { return mixture == -1 || (mixture == 0 && random() % 2 == 0); }));
+        const auto coin = [&] { return random() % 2 == 0; };
+        Restore(dir_, CrashState(model, [&] { return mixture == -1 || (mixture == 0 && coin()); }, mixture == 0 ? std::function<bool()>(coin) : nullptr));
         ++states, ExpectSettled(d, RunResult{1, "", "", ""}, std::string(d.name) + " failing at " + n + ", cut after " + lines[i]);
         if (HasFatalFailure()) return;
       }

@@ -83,6 +83,9 @@ using Change = CrashModel::Change;
 constexpr Kind kEntry = CrashModel::kEntry, kWrite = CrashModel::kWrite, kResize = CrashModel::kResize,
                kMode = CrashModel::kMode;
 
+// What a torn write keeps whole: the sectors that it begins.
+constexpr std::size_t kSector = 512;
+
 Place Find(const CrashModel& model, const std::string& path) {
   Place place{-1, 0, ""};
   std::istringstream parts(path);
@@ -189,7 +192,7 @@ void ApplyCall(CrashModel& model, const TracedCall& call) {
   }
 }
 
-FolderImage CrashState(const CrashModel& model, const std::function<bool()>& keep) {
+FolderImage CrashState(const CrashModel& model, const std::function<bool()>& keep, const std::function<bool()>& tear) {
   std::vector<Inode> inodes = model.inodes;
   std::map<int, std::map<std::string, int>> entries = model.before;
   std::size_t next = 0;  // in model.unflushed
@@ -199,17 +202,23 @@ FolderImage CrashState(const CrashModel& model, const std::function<bool()>& kee
     if (!durable && !keep()) continue;
     const Change& c = model.changes[index];
     std::string& bytes = inodes[c.inode].bytes;
+    const bool twoFolders = c.kind == kEntry && c.from.folder >= 0 && c.to.folder >= 0 && c.from.folder != c.to.folder;
+    const bool torn = !durable && (c.kind == kWrite || twoFolders) && tear && tear();
     if (c.kind == kWrite) {
       const std::size_t at = static_cast<std::size_t>(c.number);
-      bytes.resize(std::max(bytes.size(), at + c.bytes.size()));
-      bytes.replace(at, c.bytes.size(), c.bytes);
+      std::string written = c.bytes;
+      for (std::size_t i = torn ? kSector - at % kSector : written.size(); i < written.size(); ++i) {
+        written[i] = at + i < bytes.size() ? bytes[at + i] : '\0';
+      }
+      bytes.resize(std::max(bytes.size(), at + written.size()));
+      bytes.replace(at, written.size(), written);
     } else if (c.kind == kResize) {
       bytes.resize(static_cast<std::size_t>(c.number));
     } else if (c.kind == kMode) {
       inodes[c.inode].mode = c.number;
     } else {
       std::map<std::string, int>& from = entries[c.from.folder];
-      if (c.from.folder >= 0 && from.count(c.from.name) != 0 && from[c.from.name] == c.inode) from.erase(c.from.name);
+      if (c.from.folder >= 0 && !torn && from.count(c.from.name) != 0 && from[c.from.name] == c.inode) from.erase(c.from.name);
       std::map<std::string, int>& to = entries[c.to.folder];
       if (c.to.folder >= 0 && (c.replaces || to.count(c.to.name) == 0)) to[c.to.name] = c.inode;
     }

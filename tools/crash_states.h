@@ -6,7 +6,11 @@
 //   sync_file_range flushes nothing;
 // - a change of a directory entry (create, mkdir, link, rename, unlink, rmdir) is durable only after an fsync of
 //   its directory; a rename is atomic, and durable only once both of its directories have been flushed after it;
-// - until then each change may be lost or kept, independently of the others.
+// - until then each change may be lost or kept, independently of the others; a write that is kept may be torn (its
+//   bytes up to the first 512-byte boundary in it on disk, the rest of it as before, and zeros where it grew the
+//   file), and a rename between two folders that is kept may be seen in its new folder only (the old name stays).
+// Beyond POSIX the model takes a rename between two folders never to be seen in its old folder only (gone from
+// both): a journalling file system commits a rename as one transaction.
 // A state applies the durable changes and the kept ones in the order of the run; an entry is made only under a name
 // that is free in that state (no file system puts a new file in the place of one that was never moved away), and
 // what lies in a folder that the state does not reach is gone with it.  Paths of openat() are taken as relative to
@@ -75,5 +79,7 @@ CrashModel StartCrashModel(const FolderImage& before);
 void ApplyCall(CrashModel& model, const TracedCall& call);
 
 // The state on disk after a power cut now: the durable changes, and each other one that `keep` (called once for
-// each, in order) keeps.
-FolderImage CrashState(const CrashModel& model, const std::function<bool()>& keep);
+// each, in order) keeps; of those a write or a rename between two folders only partly when `tear` is given and says
+// so (called once for each of them after `keep`).
+FolderImage CrashState(const CrashModel& model, const std::function<bool()>& keep,
+                       const std::function<bool()>& tear = nullptr);
