@@ -48,7 +48,7 @@ class SecondFaultTest : public RunSafetyFolder, public ::testing::WithParamInter
   }
 
   // How many repairs or roll-backs a case takes: fewer on the Windows build and under the sanitizers.
-  static std::size_t Count() { return buildUnderTest == kWindowsBuild ? 1 : VANDORIL_SANITIZED ? 3 : 6; }
+  static std::size_t Count() { return buildUnderTest == kWindowsBuild ? 1 : VANDORIL_SANITIZED ? 2 : 6; }
 
   static inline const bool full_ = getenv("VANDORIL_FULL_SWEEP") != nullptr;
 };

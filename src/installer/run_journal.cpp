@@ -1,10 +1,10 @@
 #include "installer/run_journal.h"
 
 #include <algorithm>
-#include <cstring>
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <iterator>
 
