@@ -136,7 +136,8 @@ std::string Because(int error, bool anyReason) {
   switch (error) {
     case 0: return "";
     case EBUSY:
-    case ETXTBSY: return " (the file is in use by another program: close Veldo and the editor, then run the patch again)";
+    case ETXTBSY: return " (the file is in use by another program: close Veldo, the editor and any program that has the file "
+                         "open, then run the patch again)";
     case EACCES:
     case EPERM:
     case EROFS: return " (access is denied: make the game's files writable, or run the patch as administrator)";
