@@ -26,16 +26,16 @@ bool IsPendingDeletion() {
 }
 
 // Carries out `operation` until it succeeds, `held` says that its failure is
-// not a hold, or the waits are over.  `held` is asked right after the
+// not a hold, or the waits are over.  `held` is asked right after each
 // failure, and GetLastError() is kept for the caller across it.
 bool Retried(const std::function<bool()>& operation, const std::function<bool()>& held) {
   DWORD waited = 0;
   for (DWORD wait = kFirstWaitMs;; wait *= 2) {
     if (operation()) return true;
     const DWORD error = GetLastError();
-    const bool retry = waited < kAllWaitsMs && held();
+    const bool hold = held();  // asked after the last failure too, which it may describe
     SetLastError(error);
-    if (!retry) return false;
+    if (waited >= kAllWaitsMs || !hold) return false;
     const DWORD pause = std::min(wait, kAllWaitsMs - waited);
     Sleep(pause);
     SetLastError(error);
