@@ -84,34 +84,36 @@ TEST_P(DriverTest, EveryDecisionWithItsExactOutput) {
   }
 }
 
-// The players' zip as they get it, with its checksum: unpacked into a game folder without an uninstaller, it installs
-// with its vandoril-patch.exe and uninstalls with its Brisco-UnInstall.exe, started elsewhere, and every file comes
-// back byte for byte.  The uninstaller ends with the patch's status, and says so when the patch is not beside it or not
-// installed.
+// The players' zip as they get it, with its checksum: unpacked into a game folder without an uninstaller, named in
+// letters outside Windows' code page (1252 here), it installs with its vandoril-patch.exe and uninstalls with its
+// Brisco-UnInstall.exe, started elsewhere, and every file comes back byte for byte.  The uninstaller ends with the
+// patch's status, and says so when the patch is not beside it or not installed.
 TEST_F(GameFolderTest, TheReleaseZipInstallsAndUninstallsByItsOwnPrograms) {
   if (BuildsUnderTest().size() < 2) GTEST_SKIP() << "no Windows build";
   buildUnderTest = kWindowsBuild;
-  ASSERT_NO_FATAL_FAILURE(MakeSampleGame(dir_, {"--archive-kib", "8", "--database-kib", "1"}));
+  const std::string game = dir_ + "/Игры ёж";
+  ASSERT_NO_FATAL_FAILURE(MakeSampleGame(game, {"--archive-kib", "8", "--database-kib", "1"}));
+  fs::current_path(game);
   fs::remove("Brisco-UnInstall.exe");
   const std::string zip = WindowsBuildFile("package/vandoril-patch-" VANDORIL_VERSION "-win64.zip");
-  ASSERT_EQ(std::system(("cd " + WindowsBuildFile("package") + " && sha256sum --quiet -c SHA256SUMS && cd " + dir_ +
-                         " && cmake -E tar xf " + zip).c_str()), 0);
-  const FolderContent pristine = Snapshot(dir_);
-  EXPECT_EQ(RunWindowsProgram(dir_, dir_ + "/vandoril-patch.exe").exitStatus, 0);
-  const RunResult uninstall = RunWindowsProgram(dir_ + "/script", dir_ + "/Brisco-UnInstall.exe");
+  ASSERT_EQ(std::system(("cd " + WindowsBuildFile("package") + " && sha256sum --quiet -c SHA256SUMS && cd '" + game +
+                         "' && cmake -E tar xf " + zip).c_str()), 0);
+  const FolderContent pristine = Snapshot(game);
+  EXPECT_EQ(RunWindowsProgram(game, game + "/vandoril-patch.exe").exitStatus, 0);
+  const RunResult uninstall = RunWindowsProgram(game + "/script", game + "/Brisco-UnInstall.exe");
   EXPECT_EQ(uninstall.out.rfind("This will take some time. Please wait until the window closes....", 0), 0u) << uninstall.out;
   EXPECT_EQ(uninstall.err, "");
   EXPECT_EQ(uninstall.exitStatus, 0);
   EXPECT_EQ(ReadFile("editor.log"), "-master\n-master\n");
-  EXPECT_TRUE(Snapshot(dir_) == pristine);
-  const RunResult notInstalled = RunWindowsProgram(dir_, dir_ + "/Brisco-UnInstall.exe");
+  EXPECT_TRUE(Snapshot(game) == pristine);
+  const RunResult notInstalled = RunWindowsProgram(dir_, game + "/Brisco-UnInstall.exe");
   EXPECT_NE(notInstalled.out.find("is not installed in this folder"), std::string::npos) << notInstalled.out;
-  EXPECT_TRUE(Snapshot(dir_) == pristine) << "an uninstaller that installs";
+  EXPECT_TRUE(Snapshot(game) == pristine) << "an uninstaller that installs";
   WriteFile("vandoril_06.dontdelete", "");
   fs::remove("art_03.big");
-  EXPECT_EQ(RunWindowsProgram(dir_, dir_ + "/Brisco-UnInstall.exe").exitStatus, 1) << "a failed uninstall";
+  EXPECT_EQ(RunWindowsProgram(dir_, game + "/Brisco-UnInstall.exe").exitStatus, 1) << "a failed uninstall";
   fs::remove("vandoril-patch.exe");
-  const RunResult alone = RunWindowsProgram(dir_, dir_ + "/Brisco-UnInstall.exe");
+  const RunResult alone = RunWindowsProgram(dir_, game + "/Brisco-UnInstall.exe");
   EXPECT_EQ(alone.exitStatus, 1);
   EXPECT_NE(alone.err.find("vandoril-patch.exe was not found in the folder of this uninstaller"), std::string::npos);
   EXPECT_EQ(alone.out, kPause);

@@ -24,6 +24,7 @@
 #include "platform/files.h"
 #include "platform/folder_lock.h"
 #include "platform/process_setup.h"
+#include "platform/shadow_copies.h"
 
 namespace {
 
@@ -95,6 +96,19 @@ void DeleteInstallMarker() {
   if (PathExists(kInstallMarker)) FailRun(std::string("the install marker \"") + kInstallMarker + "\" could not be deleted");
 }
 
+// Shadow copies of the run's files: a game that reads them would never see
+// what the run changes in its folder.
+int RefuseShadowCopies(const std::vector<std::string>& files) {
+  std::string names;
+  for (const std::string& file : files) names += (names.empty() ? "\"" : ", \"") + file + "\"";
+  return RefuseWithStatusOne(
+      "Windows keeps copies of game files for your account in the folder \"" + ShadowCopyFolder() + "\": " + names +
+      ". Windows made them when the game or the editor saved those files without administrator rights, and the "
+      "game reads them instead of the files in its own folder, so a patch of the game folder would not reach the "
+      "game. Nothing was changed. Move them into the game folder, replacing the files there, then run the patch "
+      "again (as administrator, if the game folder asks for it).");
+}
+
 // A run that could not be undone if it failed, or that could not tell which
 // of its files exist, does not begin.
 int RefuseUnsafeRun(const std::string& problem) {
@@ -133,6 +147,8 @@ int main(int argc, char* argv[]) {
         FileIsPresent("Brisco-UnInstall.exe") && argc == 2 && std::strcmp(argv[1], "/uninstall") == 0;
     if (!uninstallRequested) return Refuse(kAlreadyInstalled, kHowToUninstall);
   }
+  const std::vector<std::string> shadowCopies = FilesWithShadowCopies(FilesTheRunChanges());
+  if (!shadowCopies.empty()) return RefuseShadowCopies(shadowCopies);
   std::vector<std::string> absent;
   std::string problem;
   if (!SurveyGameFolder(absent, problem)) return RefuseUnsafeRun(problem);

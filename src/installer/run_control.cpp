@@ -28,8 +28,9 @@ std::map<std::string, std::string> rewrittenFiles;
 const char kNotWritable[] =
     "The game folder cannot be written: access is denied, or it lies on a read-only medium. "
     "If the game is installed under \"Program Files\", run the patch as administrator (right-click it and choose "
-    "\"Run as administrator\"); if the folder is on a read-only medium, copy the game to a writable disk first. "
-    "Nothing was changed.";
+    "\"Run as administrator\") from the account that plays the game: the patch looks for the copies of the game's "
+    "files that Windows keeps for that account in VirtualStore, which the game reads instead of its own. If "
+    "the folder is on a read-only medium, copy the game to a writable disk first. Nothing was changed.";
 
 [[noreturn]] void EndWithError(const std::string& message, const char* errorText) {
   std::cout.flush();
@@ -175,10 +176,12 @@ std::string Because(int error, bool anyReason) {
   switch (error) {
     case 0: return "";
     case EBUSY:
-    case ETXTBSY: return " (the file is in use by another program: close Veldo and the editor, then run the patch again)";
+    case ETXTBSY: return " (the file is in use by another program: close Veldo, the editor and any program that has the file "
+                         "open, then run the patch again)";
     case EACCES:
     case EPERM:
-    case EROFS: return " (access is denied: make the game's files writable, or run the patch as administrator)";
+    case EROFS: return " (access is denied: make the game's files writable, or run the patch as administrator from the "
+                       "account that plays the game, so that it finds any copies of them in that account's VirtualStore)";
     case ENOSPC:
     case EFBIG: return " (the disk is full: free some space on it, then run the patch again)";
     default: return anyReason ? std::string(" (") + std::strerror(error) + ")" : "";

@@ -5,6 +5,7 @@
 #include <iostream>
 
 #include "installer/run_control.h"
+#include "platform/brief_holds.h"
 #include "platform/disk_writeback.h"
 #include "platform/files.h"
 #include "platform/rename.h"
@@ -69,7 +70,9 @@ bool OpenStepFiles(const std::string& backup, const std::string& target, const s
   // A directory cannot be read as a backup (POSIX would let it be opened and
   // fail only on the first read, after the target had been emptied).
   errno = 0;
-  if (!IsDirectory(backup)) sharedInput.open(backup, std::ios::in | std::ios::binary);
+  if (!IsDirectory(backup)) {
+    OpenedWhileHeld([&] { return sharedInput.open(backup, std::ios::in | std::ios::binary), sharedInput.is_open(); });
+  }
   openError = LastFileError();
   if (!sharedInput.is_open() && PathExists(target)) {
     sharedOutput.setstate(std::ios::failbit);
@@ -78,7 +81,9 @@ bool OpenStepFiles(const std::string& backup, const std::string& target, const s
   // A target that was moved away or never stood is created.
   NoteFileToCreate(target);
   errno = 0;
-  sharedOutput.open(target, std::ios::out | std::ios::trunc | std::ios::binary);
+  OpenedWhileHeld([&] {
+    return sharedOutput.open(target, std::ios::out | std::ios::trunc | std::ios::binary), sharedOutput.is_open();
+  });
   if (sharedInput.is_open()) openError = LastFileError();
   const bool open = sharedInput.is_open() && sharedOutput.is_open();
   CloseHints();

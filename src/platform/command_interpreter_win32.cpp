@@ -17,8 +17,10 @@ bool IsMissing(DWORD error) { return error == ERROR_FILE_NOT_FOUND || error == E
 
 // 0, or the error of `operation` once a brief hold of another program on
 // the file has been waited out.
-unsigned long Result(const std::function<bool()>& operation) {
-  return RetriedWhileHeld(operation) ? 0 : GetLastError();
+// `paths`: the files that it moves away, replaces or deletes (see
+// RetriedWhileHeld()).
+unsigned long Result(const std::function<bool()>& operation, const std::vector<std::wstring>& paths = {}) {
+  return RetriedWhileHeld(operation, paths) ? 0 : GetLastError();
 }
 
 }  // namespace
@@ -40,11 +42,13 @@ unsigned long CreateDirectoryAt(const std::string& path) {
 
 // Without MOVEFILE_REPLACE_EXISTING an existing `to` fails the move.
 unsigned long MoveFileNoReplace(const std::string& from, const std::string& to) {
-  return Result([&] { return MoveFileExW(WidePath(from).c_str(), WidePath(to).c_str(), 0) != 0; });
+  const std::wstring source = WidePath(from);
+  return Result([&] { return MoveFileExW(source.c_str(), WidePath(to).c_str(), 0) != 0; }, {source});
 }
 
 unsigned long DeleteFileAt(const std::string& path) {
-  return Result([&] { return DeleteFileW(WidePath(path).c_str()) != 0; });
+  const std::wstring file = WidePath(path);
+  return Result([&] { return DeleteFileW(file.c_str()) != 0; }, {file});
 }
 
 std::vector<unsigned long> DeleteFilesDirectlyIn(const std::string& path, int* found) {
@@ -72,14 +76,15 @@ std::vector<unsigned long> DeleteFilesDirectlyIn(const std::string& path, int* f
     const std::wstring name = directory + file.cFileName;
     if (file.dwFileAttributes & FILE_ATTRIBUTE_READONLY)
       Result([&] { return SetFileAttributesW(name.c_str(), file.dwFileAttributes & ~FILE_ATTRIBUTE_READONLY) != 0; });
-    const unsigned long error = Result([&] { return DeleteFileW(name.c_str()) != 0; });
+    const unsigned long error = Result([&] { return DeleteFileW(name.c_str()) != 0; }, {name});
     if (error != 0 && error != ERROR_FILE_NOT_FOUND) errors.push_back(error);
   }
   return errors;
 }
 
 unsigned long RemoveEmptyDirectoryAt(const std::string& path) {
-  return Result([&] { return RemoveDirectoryW(WidePath(path).c_str()) != 0; });
+  const std::wstring folder = WidePath(path);
+  return Result([&] { return RemoveDirectoryW(folder.c_str()) != 0; }, {folder});
 }
 
 std::string FullPathOf(const std::string& path) {

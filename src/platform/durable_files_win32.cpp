@@ -36,7 +36,8 @@ bool MoveReplacing(const std::string& from, const std::string& to) {
   const std::wstring target = WidePath(to);
   MakeWritable(target);
   const DWORD flags = MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH;
-  return RetriedWhileHeld([&] { return MoveFileExW(WidePath(from).c_str(), target.c_str(), flags) != 0; }) || Failed();
+  return RetriedWhileHeld([&] { return MoveFileExW(WidePath(from).c_str(), target.c_str(), flags) != 0; }, {target}) ||
+         Failed();
 }
 
 bool SyncFile(const std::string& path) {
@@ -64,14 +65,16 @@ bool SyncDirectory(const std::string&) { return true; }
 bool RemoveFileForced(const std::string& path) {
   const std::wstring file = WidePath(path);
   MakeWritable(file);
-  return RetriedWhileHeld([&] { return DeleteFileW(file.c_str()) != 0; }) || IsMissing(GetLastError()) || Failed();
+  return RetriedWhileHeld([&] { return DeleteFileW(file.c_str()) != 0; }, {file}) || IsMissing(GetLastError()) ||
+         Failed();
 }
 
 void PrepareForDeletion(const std::string& path) { MakeWritable(WidePath(path)); }
 
 bool RemoveEmptyFolder(const std::string& path) {
   const std::wstring folder = WidePath(path);
-  return RetriedWhileHeld([&] { return RemoveDirectoryW(folder.c_str()) != 0; }) || IsMissing(GetLastError()) || Failed();
+  return RetriedWhileHeld([&] { return RemoveDirectoryW(folder.c_str()) != 0; }, {folder}) ||
+         IsMissing(GetLastError()) || Failed();
 }
 
 // The flush comes first: a read-only file cannot be opened for it.  The

@@ -4,10 +4,12 @@
 #include <filesystem>
 #include <system_error>
 
+#include "platform/brief_holds.h"
+
 bool FileIsPresent(const std::string& path) {
   if (IsDirectory(path)) return false;
-  std::FILE* file = std::fopen(path.c_str(), "r");
-  if (file == nullptr) return false;
+  std::FILE* file = nullptr;
+  if (!OpenedWhileHeld([&] { return (file = std::fopen(path.c_str(), "r")) != nullptr; })) return false;
   std::fclose(file);
   return true;
 }

@@ -4,17 +4,18 @@
 #include <cstdlib>
 
 #include "platform/files.h"
+#include "platform/wide_path.h"
 
 bool IsLink(const std::string& path) {
-  const DWORD attributes = GetFileAttributesA(path.c_str());
+  const DWORD attributes = GetFileAttributesW(WidePath(path).c_str());
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
 }
 
 // Listing is tried; whether entries may be created is left to the run, which
 // undoes itself when it cannot (Windows cannot tell it without a change).
 bool FolderCanBeChanged(const std::string& folder, int& error) {
-  WIN32_FIND_DATAA entry;
-  const HANDLE listing = FindFirstFileA((folder + "\\*").c_str(), &entry);
+  WIN32_FIND_DATAW entry;
+  const HANDLE listing = FindFirstFileW(WidePath(folder + "\\*").c_str(), &entry);
   if (listing != INVALID_HANDLE_VALUE) {
     FindClose(listing);
     return true;

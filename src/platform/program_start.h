@@ -17,8 +17,12 @@ int RunProgramFromCurrentDirectory(const std::string& name, const std::vector<st
 // of the folder `folder`, which is also its current directory.
 int RunProgramInFolder(const std::string& folder, const std::string& name, const std::vector<std::string>& arguments);
 
-// Windows only.  The folder that holds the running program's own file.
-std::string FolderOfThisProgram();
+// Windows only.  Makes the folder that holds the running program's own file
+// the current directory, naming it in UTF-16 throughout (a drive's root as
+// "D:\", not "D:", that drive's current folder), so that relative names
+// reach it whatever letters its name has.  Sets `folder` to its name, for
+// messages; false when it cannot be made the current directory.
+bool EnterFolderOfThisProgram(std::string& folder);
 
 // Windows only.  Hands `commandLine` to cmd.exe of the system folder with
 // its AutoRun commands off ("cmd /d /c ..."), in the current directory, or

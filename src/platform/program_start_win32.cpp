@@ -91,14 +91,17 @@ int RunProgramInFolder(const std::string& folder, const std::string& name, const
   return Complain(Reason(error));
 }
 
-std::string FolderOfThisProgram() {
+bool EnterFolderOfThisProgram(std::string& folder) {
   std::wstring path(MAX_PATH, L'\0');
   DWORD length;
   while ((length = GetModuleFileNameW(nullptr, &path[0], static_cast<DWORD>(path.size()))) >= path.size())
     path.resize(path.size() * 2);
   path.resize(length);
   const std::size_t separator = path.find_last_of(L"\\/");
-  return NarrowPath(separator == std::wstring::npos ? L"." : path.substr(0, separator));
+  std::wstring wide = separator == std::wstring::npos ? L"." : path.substr(0, separator);
+  if (wide.empty() || wide.back() == L':') wide += L'\\';
+  folder = NarrowPath(wide);
+  return SetCurrentDirectoryW(wide.c_str()) != 0;
 }
 
 int RunCommandInterpreter(const std::string& commandLine, bool inSystemFolder) {

@@ -13,7 +13,7 @@
 // runtime's error variables are set as its rename() would set them.
 int RenameNoReplace(const std::string& from, const std::string& to) {
   const std::wstring source = WidePath(from), target = WidePath(to);
-  if (RetriedWhileHeld([&] { return MoveFileExW(source.c_str(), target.c_str(), 0) != 0; })) return 0;
+  if (RetriedWhileHeld([&] { return MoveFileExW(source.c_str(), target.c_str(), 0) != 0; }, {source})) return 0;
   const DWORD error = GetLastError();
   _doserrno = error;
   errno = ErrnoOfSystemError(error);

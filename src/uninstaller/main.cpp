@@ -1,6 +1,8 @@
 // Brisco-UnInstall.exe: removes the patch by a double-click in the game
-// folder.  It runs "vandoril-patch.exe /uninstall" from its own folder, in
-// the same console window, waits for it and ends with its status.
+// folder.  It makes its own folder the current directory, runs
+// "vandoril-patch.exe /uninstall" there, in the same console window, waits
+// for it and ends with its status.  Only relative names follow, so that a
+// folder of any name works.
 #include <iostream>
 #include <string>
 
@@ -19,8 +21,8 @@ void WaitForKey() { RunCommandInterpreter("pause", true); }
 }  // namespace
 
 int main() {
-  const std::string folder = FolderOfThisProgram();
-  if (!FileIsPresent(folder + "\\" + kPatch)) {
+  std::string folder;
+  if (!EnterFolderOfThisProgram(folder) || !FileIsPresent(kPatch)) {
     std::cerr << "Brisco-UnInstall: " << kPatch << " was not found in the folder of this uninstaller (" << folder
               << "), so the patch cannot be removed. Put " << kPatch << " from the patch's zip back into that "
               << "folder, then run Brisco-UnInstall.exe again. Nothing was changed.\n" << std::flush;
@@ -29,13 +31,13 @@ int main() {
   }
   // Without its marker the patch would take "/uninstall" for an install.  A
   // journal is left to the patch, which repairs the run that it tells of.
-  if (!PathExists(folder + "\\" + kInstallMarker) && !PathExists(folder + "\\" + kJournalFile)) {
+  if (!PathExists(kInstallMarker) && !PathExists(kJournalFile)) {
     std::cout << "vandoril-patch is not installed in this folder (" << folder << "), so there is nothing to remove. "
               << "Nothing was changed." << std::endl;
     WaitForKey();
     return 0;
   }
-  const int status = RunProgramInFolder(folder, kPatch, {"/uninstall"});
+  const int status = RunProgramFromCurrentDirectory(kPatch, {"/uninstall"});
   // The patch waits for a key after a failure only when it is alone in its
   // console window; started from here it is not, so this program waits,
   // when the window would close with it, before the message disappears.
