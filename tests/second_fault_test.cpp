@@ -157,7 +157,9 @@ TEST_P(HeldRepairTest, AFileHeldDuringTheRepairCostsNothing) {
     holding.join();
     ASSERT_EQ(holder.exitStatus, 0) << "the holder could not hold " << file;
     EXPECT_EQ(repair.exitStatus, 1);
-    EXPECT_NE(repair.err.find("could not be put back as \"" + std::string(file) + "\""), std::string::npos) << repair.err;
+    const std::string inUse = "could not be put back as \"" + std::string(file) + "\" (the file is in use by another "
+                              "program: close Veldo, the editor and any program that has the file open, then run the patch again)";
+    EXPECT_NE(repair.err.find(inUse), std::string::npos) << repair.err;
     ASSERT_NO_FATAL_FAILURE(ExpectSettled(d, repair, std::string("held ") + file));
   }
   fs::remove(signal), fs::remove(signal + ".held");
