@@ -10,6 +10,7 @@
 
 #include "installer/crc32.h"
 #include "installer/roll_back.h"
+#include "platform/brief_holds.h"
 #include "platform/durable_files.h"
 #include "platform/files.h"
 
@@ -137,7 +138,8 @@ bool JournalExists() { return PathExists(kJournalFile); }
 bool ReadJournal(RunJournal& journal) {
   // The program writes the journal as a plain file, never a link or folder.
   if (!IsPlainFile(kJournalFile) || IsLink(kJournalFile)) return false;
-  std::ifstream file(kJournalFile, std::ios::binary);
+  std::ifstream file;  // a scanner may hold the journal for a moment
+  OpenedWhileHeld([&] { return file.open(kJournalFile, std::ios::binary), file.is_open(); });
   std::string text(kMaxJournalSize + 1, '\0');
   file.read(&text[0], static_cast<std::streamsize>(text.size()));
   if (file.bad() || file.gcount() <= 0 || static_cast<std::size_t>(file.gcount()) > kMaxJournalSize) return false;
@@ -147,7 +149,8 @@ bool ReadJournal(RunJournal& journal) {
 
 JournalWrite WriteJournal(const RunJournal& journal) {
   errno = 0;
-  std::ofstream draft(kJournalDraft, std::ios::binary | std::ios::trunc);
+  std::ofstream draft;
+  OpenedWhileHeld([&] { return draft.open(kJournalDraft, std::ios::binary | std::ios::trunc), draft.is_open(); });
   if (!draft.is_open()) return JournalNotWritten;
   draft << FormatJournal(journal);
   draft.close();
