@@ -2,6 +2,7 @@
 // check that a folder is repaired.
 #pragma once
 
+#include <algorithm>
 #include <filesystem>
 #include <random>
 #include <set>
@@ -34,6 +35,13 @@ inline bool IsSwept(const std::string& line) {
   const bool named = at != std::string::npos && std::isdigit(static_cast<unsigned char>(line[at + 7]));
   country = named ? std::stoi(line.substr(at + 7)) : line.find(" fd ") == std::string::npos ? 0 : country;
   return std::set<int>{0, 1, 34, 35, 41, 50, 206}.count(country) != 0;
+}
+
+// A call of a data trace as a line of the plain trace: "N function path ...".
+inline std::string TraceLine(const TracedCall& call) {
+  std::string line = std::to_string(call.number) + " " + call.function;
+  for (const std::string& word : call.words) line += " " + word;
+  return line;
 }
 
 // One way of the round trip: the folder before and after a complete run with `args`.
@@ -151,6 +159,43 @@ class RunSafetyFolder : public GameFolderTest {
     }
   }
 
+  // The operation numbers at which a run of `d` is disturbed: its first operation, before the journal, and a few
+  // after the first traced one that names each of the marks in turn (the journal's first write, an archive, the
+  // list, the script, the exchange, the databases, the journal's last write, which begins removing the backups).
+  std::vector<std::string> PhasePoints(const Direction& d) {
+    std::vector<std::string> operations = (Restore(dir_, d.before), TracedOperations(d.args));
+    for (std::string& line : operations) std::replace(line.begin(), line.end(), '\\', '/');
+    std::vector<std::string> points = {Number(operations.at(0))};
+    std::size_t at = 0;
+    for (const char* mark : {"vandoril_06.journal.new vandoril_06.journal", " art_02.big art_02.bak", "database/bak/countries.sav",
+                             "script/Results.bak", "database/bak/country41.sav", "database/bak/country1.sav",
+                             "database/bak/country206.sav", "vandoril_06.journal.new vandoril_06.journal"}) {
+      while (at < operations.size() && operations[at].find(mark) == std::string::npos) ++at;
+      if (at + 3 >= operations.size()) break;
+      points.push_back(Number(operations[at + 3]));
+      ++at;
+    }
+    EXPECT_EQ(points.size(), 9u) << "a phase was not found in the trace";
+    return points;
+  }
+
+  // Of the traced `operations`, those after `after` that the sweep takes: spread over them, `count` at most unless
+  // VANDORIL_FULL_SWEEP is set.
+  static std::vector<std::string> Sampled(const std::vector<std::string>& operations, unsigned long after, std::size_t count) {
+    std::vector<std::string> taken;
+    for (const std::string& line : operations)
+      if (std::stoul(Number(line)) > after && (full_ || IsSwept(line))) taken.push_back(line);
+    if (full_ || taken.size() <= count) return taken;
+    std::vector<std::string> spread;
+    for (std::size_t i = 0; i < count; ++i) spread.push_back(taken[(2 * i + 1) * taken.size() / (2 * count)]);
+    return spread;
+  }
+
+  // How many repairs or roll-backs a case takes: fewer on the Windows build and under the sanitizers.
+  static std::size_t Count() { return buildUnderTest == kWindowsBuild ? 1 : VANDORIL_SANITIZED ? 2 : 6; }
+
+  static inline const bool full_ = getenv("VANDORIL_FULL_SWEEP") != nullptr;
+
   // The names that are only in `now` (+), only in `want` (-), or differ (~); the first few.
   static std::string Differences(FolderContent now, const FolderContent& want) {
     std::string names;
@@ -161,4 +206,11 @@ class RunSafetyFolder : public GameFolderTest {
 
   std::vector<Direction> directions_;
   std::size_t cutRepairs_ = 0;
+};
+
+// The fixture of a test for each build (first) and each way of the round trip (second: the uninstall).
+class BuildAndDirectionTest : public RunSafetyFolder, public ::testing::WithParamInterface<std::tuple<Build, bool>> {
+ protected:
+  void SetUp() override { buildUnderTest = std::get<0>(GetParam()), RunSafetyFolder::SetUp(); }
+  const Direction& TheDirection() const { return directions_[std::get<1>(GetParam())]; }
 };

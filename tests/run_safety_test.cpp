@@ -21,11 +21,7 @@ namespace {
 using RunSafetyTest = BothBuilds<RunSafetyFolder>;
 INSTANTIATE_FOR_BOTH_BUILDS(RunSafetyTest);
 
-// The build, an install or an uninstall.
-class FaultSweepTest : public RunSafetyFolder, public ::testing::WithParamInterface<std::tuple<Build, bool>> {
- protected:
-  void SetUp() override { buildUnderTest = std::get<0>(GetParam()), RunSafetyFolder::SetUp(); }
-};
+using FaultSweepTest = BuildAndDirectionTest;
 
 // An I/O error in any file operation of an install or an uninstall leaves the folder as before the run (status 1)
 // or, where the run could get round it (or a presence test made it refuse), as after it or as before it (status 0).
@@ -35,7 +31,7 @@ class FaultSweepTest : public RunSafetyFolder, public ::testing::WithParamInterf
 // VANDORIL_FULL_SWEEP=1 takes every one.
 TEST_P(FaultSweepTest, NothingIsLostOrLeftHalfPatched) {
   ASSERT_NO_FATAL_FAILURE(MakeDirections());
-  const Direction& d = directions_[std::get<1>(GetParam())];
+  const Direction& d = TheDirection();
   const bool full = getenv("VANDORIL_FULL_SWEEP") != nullptr;
   std::vector<std::string> operations;
   for (const std::string& line : (Restore(dir_, d.before), TracedOperations(d.args)))
@@ -77,17 +73,19 @@ std::string SweepName(const ::testing::TestParamInfo<std::tuple<Build, bool>>& i
 INSTANTIATE_TEST_SUITE_P(InstallAndUninstall, FaultSweepTest,
                          ::testing::Combine(::testing::ValuesIn(BuildsUnderTest()), ::testing::Bool()), SweepName);
 
-// A power cut after any file operation of an install or an uninstall (native build).  The disk states that it may
-// leave come from the run's data trace under the conservative crash model of POSIX (tools/crash_states.h):
+// A power cut after any file operation of an install or an uninstall (native build), and inside the roll-back of one
+// that fails in each phase (PhasePoints()).  The disk states that it may leave come from the run's data trace under
+// the conservative crash model of POSIX (tools/crash_states.h):
 // - a file's data is durable only after an fsync of that file;
 // - a directory entry change only after an fsync of its directory; a rename, durable once both of its directories
 //   have been flushed after it;
 // - until then each change may be lost, kept, or (a write) torn at a sector boundary, or (a rename between two
 //   folders) seen in its new folder only, independently of the others.
 // At each crash point: every change that is not durable lost, every one kept (what a killed process leaves: at every
-// 32nd a real kill must), and mixtures at random, torn writes and half-seen renames among them; each new state must be repaired (ExpectRepairedAndUsable), and the
-// repair of one in four that were repaired is cut too.  The crash points are those of the sweep above (sanitizers:
-// every fourth), two mixtures each; VANDORIL_FULL_SWEEP=1: all, four each.  VANDORIL_POWER_CUT_SEED=N: the seed.
+// 32nd a real kill must), and mixtures at random, torn writes and half-seen renames among them; each new state must
+// be repaired (ExpectRepairedAndUsable), and the repair of one in four that were repaired is cut too.  The crash
+// points are those of the sweep above (sanitizers: every fourth) and Count() in each roll-back, two mixtures each;
+// VANDORIL_FULL_SWEEP=1: all, four each.  VANDORIL_POWER_CUT_SEED=N: the seed.
 class PowerCutTest : public RunSafetyFolder, public ::testing::WithParamInterface<bool> {};
 
 TEST_P(PowerCutTest, EveryDiskStateIsRepaired) {
@@ -97,35 +95,48 @@ TEST_P(PowerCutTest, EveryDiskStateIsRepaired) {
   const unsigned seed = getenv("VANDORIL_POWER_CUT_SEED") ? std::stoul(getenv("VANDORIL_POWER_CUT_SEED")) : std::random_device()();
   SCOPED_TRACE("VANDORIL_POWER_CUT_SEED=" + std::to_string(seed));
   std::mt19937 random(seed);
-  Restore(dir_, d.before);
-  ASSERT_EQ(RunPatch(dir_, d.args, Traced(dir_ + ".trace")).exitStatus, 0);
-  CrashModel model = StartCrashModel(d.before);
   std::set<std::size_t> checked;  // the states' hashes
-  std::size_t points = 0, sampled = 0;
-  const std::vector<TracedCall> calls = ParseTrace(ReadFile(dir_ + ".trace"));
-  for (const TracedCall& call : calls) {
-    ApplyCall(model, call);
-    std::string line = std::to_string(call.number) + " " + call.function;
-    for (const std::string& word : call.words) line += " " + word;
-    if (!full && (!IsSwept(line) || sampled++ % (VANDORIL_SANITIZED ? 4 : 1) != 0)) continue;
-    if (++points % 32 == 1) {  // a real kill there leaves what the model keeps
-      Restore(dir_, d.before), RunPatch(dir_, d.args, {"VANDORIL_FAULT=stop:" + std::to_string(call.number)});
-      ASSERT_TRUE(Snapshot(dir_) == CrashState(model, [] { return true; })) << "a kill after " << line;
+  std::size_t points = 0, sampled = 0, operations = 0;
+  std::vector<std::string> failures = {""};  // the run undisturbed, then failing at each point
+  for (const std::string& n : PhasePoints(d)) failures.push_back("fail:" + n + ",");
+  for (const std::string& failure : failures) {
+    Restore(dir_, d.before), fs::remove(dir_ + ".trace");
+    std::vector<std::string> variables = Traced(dir_ + ".trace");
+    if (!failure.empty()) variables.push_back("VANDORIL_FAULT=" + failure.substr(0, failure.size() - 1));
+    ASSERT_TRUE(RunPatch(dir_, d.args, variables).exitStatus == 0 || !failure.empty());
+    const std::vector<TracedCall> calls = ParseTrace(ReadFile(dir_ + ".trace"));
+    std::vector<std::string> lines, cuts;
+    for (const TracedCall& call : calls) lines.push_back(TraceLine(call));
+    if (!failure.empty()) cuts = Sampled(lines, std::stoul(failure.substr(5)), Count());
+    CrashModel model = StartCrashModel(d.before);
+    for (std::size_t i = 0; i < calls.size(); ++i) {
+      ApplyCall(model, calls[i]);
+      const std::string& line = lines[i];
+      if (failure.empty() ? !full && (!IsSwept(line) || sampled++ % (VANDORIL_SANITIZED ? 4 : 1) != 0)
+                          : std::find(cuts.begin(), cuts.end(), line) == cuts.end()) {
+        continue;
+      }
+      if (++points % 32 == 1) {  // a real kill there leaves what the model keeps
+        Restore(dir_, d.before), RunPatch(dir_, d.args, {"VANDORIL_FAULT=" + failure + "stop:" + Number(line)});
+        ASSERT_TRUE(Snapshot(dir_) == CrashState(model, [] { return true; })) << "a kill after " << line;
+      }
+      for (int mixture = -2; mixture < (full ? 4 : 2); ++mixture) {  // -2: all lost, -1: all kept
+        const auto coin = [&] { return random() % 2 == 0; };
+        const FolderContent state = CrashState(model, [&] { return mixture == -1 || (mixture >= 0 && coin()); },
+                                               mixture >= 0 ? coin : std::function<bool()>());
+        std::string all;
+        for (const auto& [name, content] : state) all += name + '\0' + content + '\0';
+        if (!checked.insert(std::hash<std::string>()(all)).second) continue;
+        Restore(dir_, state);
+        const std::string context = std::string(d.name) + (failure.empty() ? "" : " with " + failure) + " cut after " + line +
+                                    (mixture < 0 ? mixture == -1 ? ", all kept" : ", all lost" : ", mixed");
+        ASSERT_NO_FATAL_FAILURE(ExpectRepairedAndUsable(d, context, &random));
+      }
     }
-    for (int mixture = -2; mixture < (full ? 4 : 2); ++mixture) {  // -2: all lost, -1: all kept
-      const auto coin = [&] { return random() % 2 == 0; };
-      const FolderContent state = CrashState(model, [&] { return mixture == -1 || (mixture >= 0 && coin()); },
-                                             mixture >= 0 ? coin : std::function<bool()>());
-      std::string all;
-      for (const auto& [name, content] : state) all += name + '\0' + content + '\0';
-      if (!checked.insert(std::hash<std::string>()(all)).second) continue;
-      Restore(dir_, state);
-      const std::string context = std::string(d.name) + " cut after " + line + (mixture < 0 ? mixture == -1 ? ", all kept" : ", all lost" : ", mixed");
-      ASSERT_NO_FATAL_FAILURE(ExpectRepairedAndUsable(d, context, &random));
-    }
+    operations += failure.empty() ? calls.size() : 0;
   }
   std::cout << d.name << ": " << checked.size() << " disk states of power cuts after " << points << " of "
-            << calls.size() << " operations and " << cutRepairs_ << " of cut repairs, VANDORIL_POWER_CUT_SEED=" << seed << "\n";
+            << operations << " operations and in roll-backs, and " << cutRepairs_ << " of cut repairs, VANDORIL_POWER_CUT_SEED=" << seed << "\n";
 }
 INSTANTIATE_TEST_SUITE_P(InstallAndUninstall, PowerCutTest, ::testing::Bool(),
                          [](const auto& info) { return info.param ? "Uninstall" : "Install"; });
@@ -162,36 +173,6 @@ TEST_P(RunSafetyTest, OneRunAtATimeAndABackupFolderThatStays) {
   fs::permissions("editor.exe", fs::perms::owner_all);
   EXPECT_EQ(RunPatch(dir_, {"/uninstall"}).exitStatus, 0);
   EXPECT_EQ(ReadFile("editor.log"), "unlocked\n") << "the editor starts with the folder unlocked";
-}
-
-// On Windows another program that holds a file for a moment (here art_02.big, without sharing, from the moment the
-// run is about to move it) is waited out and the run completes; one that holds it on fails the run, which is undone.
-TEST_P(RunSafetyTest, ABriefHoldIsWaitedOutAndALongOneUndoesTheRun) {
-  if (buildUnderTest != kWindowsBuild) GTEST_SKIP() << "a Windows matter";
-  ASSERT_NO_FATAL_FAILURE(MakeDirections());
-  const Direction& d = directions_[0];
-  std::string n, signal = dir_ + ".held-by-holder";
-  for (const std::string& line : (Restore(dir_, d.before), TracedOperations({})))
-    if (n.empty() && line.find(" art_02.big art_02.bak") != std::string::npos) n = Number(line);
-  ASSERT_FALSE(n.empty());
-  for (const int holdMs : {300, 5000}) {
-    SCOPED_TRACE(holdMs);
-    Restore(dir_, d.before);
-    fs::remove(signal), fs::remove(signal + ".held");
-    RunResult holder;
-    std::thread holding([&] {
-      holder = RunWindowsProgram(dir_, WindowsBuildFile("stand-ins/file-holder.exe"), {"art_02.big", std::to_string(holdMs), signal});
-    });
-    const RunResult run = RunPatch(dir_, {}, {"VANDORIL_FAULT=hold:" + n + ":" + signal});
-    holding.join();
-    EXPECT_EQ(holder.exitStatus, 0) << "the holder could not hold art_02.big";
-    EXPECT_EQ(run.exitStatus, holdMs == 300 ? 0 : 1) << run.err;
-    EXPECT_TRUE(Snapshot(dir_) == (holdMs == 300 ? d.after : d.before));
-    const std::string inUse = "\"art_02.big\" could not be moved to \"art_02.bak\" (the file is in use by another program";
-    EXPECT_EQ(run.err.find(inUse) != std::string::npos && run.err.find(kUndone) != std::string::npos, holdMs != 300) << run.err;
-    EXPECT_EQ(run.err.empty(), holdMs == 300);
-  }
-  fs::remove(signal), fs::remove(signal + ".held");
 }
 
 // Folders that a run refuses (status 1, a pause) or undoes (status 1), nothing changed in or beside the folder: backups

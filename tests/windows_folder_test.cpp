@@ -1,38 +1,49 @@
-// The Windows build where players keep their games: VirtualStore's shadow copies, brief holds (folder names: driver_test).
+// The Windows build where players keep their games: VirtualStore's shadow copies and other programs' holds on game
+// files (folder names: driver_test).
 #include <filesystem>
-#include <sstream>
 #include <thread>
 
-#include "test_support.h"
+#include "run_safety_folder.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-// A run while file-holder holds `file` without sharing for `ms` milliseconds from the run's first file operation on.
-RunResult RunWhileHeld(const std::string& dir, const std::string& file, int ms) {
-  const std::string signal = dir + ".held-by-holder";  // removed after each run
-  RunResult holder;
-  std::thread holding([&] {
-    holder = RunWindowsProgram(dir, WindowsBuildFile("stand-ins/file-holder.exe"), {file, std::to_string(ms), signal});
-  });
-  const RunResult run = RunPatch(dir, {}, {"VANDORIL_FAULT=hold:1:" + signal});
-  holding.join();
-  fs::remove(signal), fs::remove(signal + ".held");
-  EXPECT_EQ(holder.exitStatus, 0) << "the holder could not hold " << file;
-  return run;
-}
+class WindowsFolderTest : public RunSafetyFolder {
+ protected:
+  void SetUp() override { buildUnderTest = kWindowsBuild, RunSafetyFolder::SetUp(); }
+
+  // A run while file-holder holds `file` without sharing for `ms` milliseconds from the run's operation `at` on.
+  RunResult RunWhileHeld(const std::string& file, int ms, const std::string& at = "1") {
+    const std::string signal = dir_ + ".held-by-holder";
+    RunResult holder;
+    std::thread holding([&] {
+      holder = RunWindowsProgram(dir_, WindowsBuildFile("stand-ins/file-holder.exe"), {file, std::to_string(ms), signal});
+    });
+    const RunResult run = RunPatch(dir_, {}, {"VANDORIL_FAULT=hold:" + at + ":" + signal});
+    holding.join();
+    fs::remove(signal), fs::remove(signal + ".held");
+    EXPECT_EQ(holder.exitStatus, 0) << "the holder could not hold " << file;
+    return run;
+  }
+};
+
+const char kInUse[] = " (the file is in use by another program: close Veldo, the editor and any program that has the file "
+                      "open, then run the patch again)";
 
 // A shadow copy of one database in this account's VirtualStore, which a game under "Program Files" reads instead of
-// its own: the run changes nothing, names the file and says what to do; without it the run installs.  A scanner that
-// holds a game file for 1 s as the run starts, whichever kind of file it is, is waited out: the install completes.
-// So is a hold on the file that a stopped run's repair puts a backup back over (which Windows refuses as access
-// denied); a longer one: second_fault_test.cpp.
-TEST_F(GameFolderTest, WindowsRefusesShadowCopiesAndWaitsOutHolds) {
+// its own: the run changes nothing, names the file and says what to do; without it the run installs.
+// Holds that a scanner or the editor puts on a game file:
+// - for 1 s as the run starts, on each kind of file, or as it moves an archive (300 ms): waited out, the run completes;
+// - past the retries as it moves an archive: the run is undone and says that the file is in use;
+// - on the file that a stopped run's repair puts a backup back over (which Windows refuses as access denied): 1 s is
+//   waited out; past the retries the repair fails, names the file in use and keeps every backup, and once the hold
+//   ends the next run completes.
+TEST_F(WindowsFolderTest, ShadowCopiesAreRefusedAndHoldsWaitedOutOrReported) {
   if (BuildsUnderTest().size() < 2) GTEST_SKIP() << "no Windows build";
-  buildUnderTest = kWindowsBuild;
-  ASSERT_NO_FATAL_FAILURE(MakeSampleGame(dir_, {"--archive-kib", "8", "--database-kib", "1"}));
-  const FolderContent before = Snapshot(dir_);
+  ASSERT_NO_FATAL_FAILURE(MakeDirections());
+  const Direction& d = directions_[0];
+  Restore(dir_, d.before);
   std::string store;
   for (const auto& user : fs::directory_iterator(VANDORIL_BUILD_DIR "/wine-prefix/drive_c/users"))
     if (user.path().filename() != "Public") store = (user.path() / "AppData/Local/VirtualStore").string() + dir_;
@@ -43,24 +54,36 @@ TEST_F(GameFolderTest, WindowsRefusesShadowCopiesAndWaitsOutHolds) {
   for (const char* text : {"VirtualStore", "\"database\\country5.sav\"", "instead of", "Move them into the game folder"})
     EXPECT_NE(refused.err.find(text), std::string::npos) << text << " in " << refused.err;
   EXPECT_NE(refused.out.find("Press any key"), std::string::npos);
-  EXPECT_TRUE(Snapshot(dir_) == before);
+  EXPECT_TRUE(Snapshot(dir_) == d.before);
 
-  EXPECT_EQ(RunPatch(dir_, {}, {"VANDORIL_FAULT_TRACE=" + dir_ + ".trace"}).exitStatus, 0);
-  const FolderContent after = Snapshot(dir_);
-  std::istringstream lines(ReadFile(dir_ + ".trace"));
-  std::string stop;  // the move of country2.sav to its backup, after country1.sav was rewritten
-  for (std::string line; std::getline(lines, line) && stop.empty();)
-    if (line.find(" database\\country2.sav ") != std::string::npos) stop = line.substr(0, line.find(' '));
-  for (const char* file : {"art_01.big", "database/countries.sav", "script/Results.txt", "database/country7.sav"}) {
-    Restore(dir_, before);
-    EXPECT_EQ(RunWhileHeld(dir_, file, 1000).exitStatus, 0) << file;
-    EXPECT_TRUE(Snapshot(dir_) == after) << file;
+  std::string move, stop;  // the move of art_02.big; that of country2.sav, after country1.sav was rewritten
+  for (const std::string& line : TracedOperations({})) {
+    if (move.empty() && line.find(" art_02.big art_02.bak") != std::string::npos) move = Number(line);
+    if (stop.empty() && line.find(" database\\country2.sav ") != std::string::npos) stop = Number(line);
   }
-  Restore(dir_, before);
-  ASSERT_EQ(RunPatch(dir_, {}, {"VANDORIL_FAULT=stop:" + stop}).exitStatus, -1);
-  const RunResult repair = RunWhileHeld(dir_, "database/country1.sav", 1000);
-  EXPECT_EQ(repair.exitStatus, 0) << repair.err;
-  EXPECT_TRUE(Snapshot(dir_) == before);
+  for (const auto& [file, ms, at] : std::vector<std::tuple<std::string, int, std::string>>{
+           {"art_01.big", 1000, "1"}, {"database/countries.sav", 1000, "1"}, {"script/Results.txt", 1000, "1"},
+           {"database/country7.sav", 1000, "1"}, {"art_02.big", 300, move}, {"art_02.big", 3500, move}}) {
+    SCOPED_TRACE(file + " held for " + std::to_string(ms) + " ms");
+    Restore(dir_, d.before);
+    const RunResult run = RunWhileHeld(file, ms, at);
+    EXPECT_EQ(run.exitStatus, ms > 2000 ? 1 : 0) << run.err;
+    EXPECT_TRUE(Snapshot(dir_) == (ms > 2000 ? d.before : d.after));
+    const std::string undone = "\"art_02.big\" could not be moved to \"art_02.bak\"" + std::string(kInUse) + kUndone;
+    EXPECT_TRUE(ms < 2000 ? run.err.empty() : run.err.find(undone) != std::string::npos) << run.err;
+  }
+  ASSERT_EQ((Restore(dir_, d.before), RunPatch(dir_, {}, {"VANDORIL_FAULT=stop:" + stop})).exitStatus, -1);
+  const FolderContent stopped = Snapshot(dir_);
+  EXPECT_EQ(RunWhileHeld("database/country1.sav", 1000).exitStatus, 0);
+  EXPECT_TRUE(Snapshot(dir_) == d.before);
+  for (const char* file : {"database/country1.sav", "database/countries.sav", "script/Results.txt", "art_01.big"}) {
+    SCOPED_TRACE(file);
+    Restore(dir_, stopped);
+    const RunResult repair = RunWhileHeld(file, 3500);
+    EXPECT_EQ(repair.exitStatus, 1);
+    EXPECT_NE(repair.err.find("could not be put back as \"" + std::string(file) + "\"" + kInUse), std::string::npos) << repair.err;
+    ASSERT_NO_FATAL_FAILURE(ExpectSettled(d, repair, std::string("held ") + file));
+  }
 }
 
 }  // namespace
