@@ -10,6 +10,7 @@
 #include <sstream>
 #include <thread>
 
+#include "installer/crc32.h"
 #include "installer/roll_back.h"
 #include "run_safety_folder.h"
 
@@ -295,24 +296,39 @@ TEST_P(RunSafetyTest, ARepairKeepsAFileThatThePlayerPutBack) {
   }
 }
 
-// Random bytes and damaged real journals never crash the reader, and what it accepts names only files that a run
-// may create, each once.
+// Random bytes and damaged real journals (with a checksum that fits the damage, or the old one) never crash the
+// reader, and what it accepts is exactly what this program writes: names of files that a run may create, each once,
+// and records of those only.
 TEST(JournalReader, AcceptsOnlyWhatThisProgramWrites) {
   const std::vector<std::string> known = FilesTheRunChanges();
+  const auto has = [](const std::vector<std::string>& names, const std::string& name) {
+    return std::find(names.begin(), names.end(), name) != names.end();
+  };
   std::mt19937 random(12);
   for (int round = 0; round < 20000; ++round) {
     RunJournal written{random() % 2 == 0, random() % 2 ? StepsPhase : RemovingBackupsPhase, {}, {}}, read;
-    for (const std::string& file : known)
+    for (const std::string& file : known) {
       if (random() % 40 == 0) written.created.push_back(file);
+      if (random() % 80 == 0 && has(written.created, file)) written.written.push_back({file, random(), static_cast<std::uint32_t>(random())});
+    }
     std::string text = FormatJournal(written);
     ASSERT_TRUE(ParseJournal(text, read));
-    ASSERT_TRUE(read.uninstall == written.uninstall && read.phase == written.phase && read.created == written.created);
-    if (round % 2 == 0) text[random() % text.size()] = static_cast<char>(random());
-    if (round % 2 == 1) text.resize(random() % 64);
-    for (char& c : text) c = round % 2 == 1 ? "created art_01.big\n\0\x1A."[random() % 22] : c;
+    ASSERT_TRUE(read.uninstall == written.uninstall && read.phase == written.phase && read.created == written.created &&
+                FormatJournal(read) == text);
+    const std::size_t checksum = text.rfind("checksum ");
+    std::string body = text.substr(0, checksum);
+    if (round % 2 == 0) body[random() % body.size()] = static_cast<char>(random());
+    if (round % 2 == 1) body.resize(random() % 80);
+    for (char& c : body) c = round % 2 == 1 && random() % 3 == 0 ? "created written art_01.big 09af\n\0\x1A"[random() % 34] : c;
+    char crc[9];
+    std::snprintf(crc, sizeof crc, "%08x", static_cast<unsigned>(Crc32(body.data(), body.size())));
+    text = body + (round % 4 == 3 ? text.substr(checksum) : "checksum " + std::string(crc) + "\n");
     if (!ParseJournal(text, read)) continue;
+    ASSERT_EQ(FormatJournal(read), text) << "a journal that this program would not write";
     ASSERT_EQ(std::set<std::string>(read.created.begin(), read.created.end()).size(), read.created.size());
-    for (const std::string& name : read.created) ASSERT_NE(std::find(known.begin(), known.end(), name), known.end());
+    for (const std::string& name : read.created) ASSERT_TRUE(has(known, name)) << name;
+    std::set<std::string> recorded;
+    for (const WrittenFile& file : read.written) ASSERT_TRUE(has(read.created, file.name) && recorded.insert(file.name).second);
   }
 }
 

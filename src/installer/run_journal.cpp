@@ -75,9 +75,11 @@ bool ParseCreated(const std::string& line, std::vector<std::string>& created) {
   return true;
 }
 
-// True when `text` is 1 to `digits` characters of `alphabet`.
+// True when `text` is 1 to `digits` characters of `alphabet`, as written: a
+// number of more than one digit without leading zeros unless it has `digits`.
 bool IsNumber(const std::string& text, std::size_t digits, const char* alphabet) {
-  return !text.empty() && text.size() <= digits && text.find_first_not_of(alphabet) == std::string::npos;
+  return !text.empty() && text.size() <= digits && text.find_first_not_of(alphabet) == std::string::npos &&
+         (text.size() == 1 || text.size() == digits || text[0] != '0');
 }
 
 // Reads a "written" line into `written`: name, decimal size and CRC-32 in
