@@ -18,7 +18,6 @@
 using std::string_literals::operator""s;
 
 const char kStopped[] = "The last run of the patch was stopped before it had finished.";
-const char kStoppedThere[] = "The run stopped there and changed nothing more";
 const char kUndone[] = ". Nothing was changed: the run was undone and every file is as it was before it.\n";
 const std::vector<std::string> kSmallGame = {"--archive-kib", "8", "--database-kib", "1"};
 // Text files given bytes after a Ctrl-Z, which every run keeps as they are, and where an install puts them.
@@ -138,62 +137,49 @@ class RunSafetyFolder : public GameFolderTest {
   }
 
   // After a disturbed run that gave `run`: undisturbed runs of `d.args` until one ends with status 0 and no journal
-  // (three at most: never stuck); every run that said the folder is put back or the patch installed or removed was
+  // (three at most: never stuck).  Every run that said the folder is put back or the patch installed or removed was
   // right, and the folder ends as before or as after a complete run.
   void ExpectSettled(const Direction& d, RunResult run, const std::string& context) {
     SCOPED_TRACE(context);
-    for (int next = 0;; ++next) {
+    for (int next = 0;; ++next, run = RunPatch(dir_, d.args)) {
       const FolderContent now = Snapshot(dir_);
       const std::string said = run.out + run.err;
-      const bool putBack = said.find("Every file has been put back as it was before that run") != std::string::npos ||
-                           said.find(" Nothing was changed: the run was undone") != std::string::npos;
-      ASSERT_TRUE(!putBack || now == d.before) << said << Differences(now, d.before);
-      const bool finished = said.find("its backups are now removed: the patch is") != std::string::npos;
-      ASSERT_TRUE(!finished || now == d.after) << said << Differences(now, d.after);
-      if (run.exitStatus == 0 && now.count(kJournalFile) == 0) {
-        ASSERT_TRUE(now == d.before || now == d.after) << said << Differences(now, d.before);
-        return;
-      }
+      const auto says = [&](const char* text) { return said.find(text) != std::string::npos; };
+      ASSERT_TRUE(!(says("Every file has been put back as") || says("Nothing was changed: the run was undone")) || now == d.before) << said;
+      ASSERT_TRUE(!says("its backups are now removed: the patch is") || now == d.after) << said;
+      const bool settled = run.exitStatus == 0 && now.count(kJournalFile) == 0;
+      ASSERT_TRUE(!settled || now == d.before || now == d.after) << said;
+      if (settled) return;
       ASSERT_LT(next, 3) << "stuck: " << said;
-      run = RunPatch(dir_, d.args);
     }
   }
 
-  // The operation numbers at which a run of `d` is disturbed: its first operation, before the journal, and a few
-  // after the first traced one that names each of the marks in turn (the journal's first write, an archive, the
-  // list, the script, the exchange, the databases, the journal's last write, which begins removing the backups).
+  // The operations at which a run of `d` is disturbed: its first, before the journal, and the third after the first
+  // that names each mark in turn: the journal's first write, an archive, the list, the script, the exchange, the
+  // databases, the journal's last write (removing the backups).
   std::vector<std::string> PhasePoints(const Direction& d) {
-    std::vector<std::string> operations = (Restore(dir_, d.before), TracedOperations(d.args));
-    for (std::string& line : operations) std::replace(line.begin(), line.end(), '\\', '/');
+    const std::vector<std::string> operations = (Restore(dir_, d.before), TracedOperations(d.args));
     std::vector<std::string> points = {Number(operations.at(0))};
     std::size_t at = 0;
-    for (const char* mark : {"vandoril_06.journal.new vandoril_06.journal", " art_02.big art_02.bak", "database/bak/countries.sav",
-                             "script/Results.bak", "database/bak/country41.sav", "database/bak/country1.sav",
-                             "database/bak/country206.sav", "vandoril_06.journal.new vandoril_06.journal"}) {
+    for (const char* mark : {"journal.new vandoril_06.journal", " art_02.big art_02.bak", "countries.sav", "Results.bak",
+                             "country41.sav", "country1.sav", "country206.sav", "journal.new vandoril_06.journal"}) {
       while (at < operations.size() && operations[at].find(mark) == std::string::npos) ++at;
-      if (at + 3 >= operations.size()) break;
-      points.push_back(Number(operations[at + 3]));
-      ++at;
+      if (at + 3 < operations.size()) points.push_back(Number(operations[at + 3])), ++at;
     }
     EXPECT_EQ(points.size(), 9u) << "a phase was not found in the trace";
     return points;
   }
 
-  // Of the traced `operations`, those after `after` that the sweep takes: spread over them, `count` at most unless
-  // VANDORIL_FULL_SWEEP is set.
+  // Of the traced `operations`, those after `after` that a sweep takes, `count` spread over them unless
+  // VANDORIL_FULL_SWEEP is set: fewer on the Windows build and under the sanitizers (Count()).
   static std::vector<std::string> Sampled(const std::vector<std::string>& operations, unsigned long after, std::size_t count) {
-    std::vector<std::string> taken;
+    std::vector<std::string> taken, spread;
     for (const std::string& line : operations)
       if (std::stoul(Number(line)) > after && (full_ || IsSwept(line))) taken.push_back(line);
-    if (full_ || taken.size() <= count) return taken;
-    std::vector<std::string> spread;
-    for (std::size_t i = 0; i < count; ++i) spread.push_back(taken[(2 * i + 1) * taken.size() / (2 * count)]);
-    return spread;
+    for (std::size_t i = 0; i < count && !full_ && taken.size() > count; ++i) spread.push_back(taken[(2 * i + 1) * taken.size() / (2 * count)]);
+    return full_ || taken.size() <= count ? taken : spread;
   }
-
-  // How many repairs or roll-backs a case takes: fewer on the Windows build and under the sanitizers.
   static std::size_t Count() { return buildUnderTest == kWindowsBuild ? 1 : VANDORIL_SANITIZED ? 2 : 6; }
-
   static inline const bool full_ = getenv("VANDORIL_FULL_SWEEP") != nullptr;
 
   // The names that are only in `now` (+), only in `want` (-), or differ (~); the first few.

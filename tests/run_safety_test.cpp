@@ -60,7 +60,7 @@ TEST_P(FaultSweepTest, NothingIsLostOrLeftHalfPatched) {
     // Once every file is on disk only deleting a backup (or its flush) can fail, and a journal that may be on disk
     // stops the run where it is: either way the journal stays for the next run.
     ASSERT_TRUE(failed.err.find("and every file is written, but") != std::string::npos ||
-                failed.err.find(kStoppedThere) != std::string::npos) << context << failed.err;
+                failed.err.find("The run stopped there and changed nothing more") != std::string::npos) << context << failed.err;
     ASSERT_NO_FATAL_FAILURE(ExpectRepairedAndUsable(d, "failed, " + context));
   }
   std::cout << d.name << ": I/O errors" << (buildUnderTest == kWindowsBuild ? " and kills" : "") << " injected at "
@@ -75,18 +75,10 @@ INSTANTIATE_TEST_SUITE_P(InstallAndUninstall, FaultSweepTest,
                          ::testing::Combine(::testing::ValuesIn(BuildsUnderTest()), ::testing::Bool()), SweepName);
 
 // A power cut after any file operation of an install or an uninstall (native build), and inside the roll-back of one
-// that fails in each phase (PhasePoints()).  The disk states that it may leave come from the run's data trace under
-// the conservative crash model of POSIX (tools/crash_states.h):
-// - a file's data is durable only after an fsync of that file;
-// - a directory entry change only after an fsync of its directory; a rename, durable once both of its directories
-//   have been flushed after it;
-// - until then each change may be lost, kept, or (a write) torn at a sector boundary, or (a rename between two
-//   folders) seen in its new folder only, independently of the others.
-// At each crash point: every change that is not durable lost, every one kept (what a killed process leaves: at every
-// 32nd a real kill must), and mixtures at random, torn writes and half-seen renames among them; each new state must
-// be repaired (ExpectRepairedAndUsable), and the repair of one in four that were repaired is cut too.  The crash
-// points are those of the sweep above (sanitizers: every fourth) and Count() in each roll-back, two mixtures each;
-// VANDORIL_FULL_SWEEP=1: all, four each.  VANDORIL_POWER_CUT_SEED=N: the seed.
+// that fails in each phase: every disk state that the crash model (tools/crash_states.h) draws from the run's data
+// trace, every change not durable lost, every one kept (at every 32nd crash point a real kill must leave that) and
+// mixtures, must be repaired (ExpectRepairedAndUsable), and one in four repairs is cut too.  The crash points and
+// their counts: docs/testing.md.  VANDORIL_FULL_SWEEP=1 takes all; VANDORIL_POWER_CUT_SEED=N draws the same again.
 class PowerCutTest : public RunSafetyFolder, public ::testing::WithParamInterface<bool> {};
 
 TEST_P(PowerCutTest, EveryDiskStateIsRepaired) {
