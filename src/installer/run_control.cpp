@@ -69,7 +69,7 @@ void BeginRun(bool uninstall, const std::vector<std::string>& absent) {
   journal = RunJournal();
   journal.uninstall = uninstall;
   absentAtStart = absent;
-  const bool createsMarker = std::find(absent.begin(), absent.end(), kInstallMarker) != absent.end();
+  const bool createsMarker = Named(absent, kInstallMarker);
   if (!uninstall && createsMarker) journal.created.push_back(kInstallMarker);
   if (WriteJournal(journal) != JournalWritten) {
     // Nothing else has changed yet: whatever the journal got as far as goes.
