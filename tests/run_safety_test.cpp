@@ -11,7 +11,7 @@
 #include <thread>
 
 #include "installer/crc32.h"
-#include "installer/roll_back.h"
+#include "installer/game_files.h"
 #include "run_safety_folder.h"
 
 namespace fs = std::filesystem;

@@ -138,7 +138,10 @@ CrashModel StartCrashModel(const FolderImage& before) {
 
 void ApplyCall(CrashModel& model, const TracedCall& call) {
   const std::string& f = call.function;
-  if (call.result < 0 || f == "read" || f == "flock" || f == "sync_file_range") return;
+  // Reads, locks, hints and lookups change nothing on disk.
+  static const std::set<std::string> kUnchanging = {"read", "flock", "sync_file_range", "stat", "lstat", "fstatat",
+                                                    "statx", "access", "faccessat", "opendir"};
+  if (call.result < 0 || kUnchanging.count(f) != 0) return;
   const std::vector<std::string>& w = call.words;
   const bool byFd = !w.empty() && w[0] == "fd";
   if (w.size() < (byFd ? 2u : 1u)) Unmodelled(call, "too few words");

@@ -64,7 +64,11 @@ void PatchCountryList() {
   RunShell("md database\\bak");
   // The folder must be on disk before files move into it: a move that reached
   // the disk without it would take them nowhere.
-  if (IsDirectory("database/bak") && !SyncDirectory("database")) {
+  const PathLookup backupFolder = LookUp("database/bak");
+  if (backupFolder.state == PathUnknown) {
+    FailRun("it cannot be told whether \"database\\bak\" exists" + Because(backupFolder.error), "error!!!");
+  }
+  if (backupFolder.state == PathPresent && !SyncDirectory("database")) {
     FailRun("the folder \"database\" could not be written to disk" + Because(errno), "error!!!");
   }
   PrintProgressDot();

@@ -7,8 +7,9 @@
 // Opens `backup` on sharedInput and `live` on sharedOutput for a rewrite of
 // `live` from `backup`, never destroying a database whose content is not in
 // its backup, which is `liveBackup` when that is not `backup` itself.
-// When neither file exists, `live` is created empty and the input stays
-// closed, so that the rewrite reads nothing.  Fails the run when `live` is
+// When the database to read did not exist as the run began, `live` is
+// created empty and the input stays closed, so that the rewrite reads
+// nothing.  Fails the run when `live` is
 // still in place (its move failed), when something stands under `backup` that
 // cannot be read, or when `live` cannot be written.  The caller then rewrites
 // and calls CloseStepFiles().

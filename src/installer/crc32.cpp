@@ -3,6 +3,8 @@
 #include <cerrno>
 #include <fstream>
 
+#include "platform/brief_holds.h"
+
 namespace {
 
 struct Table {
@@ -27,8 +29,8 @@ std::uint32_t Crc32(const char* data, std::size_t size, std::uint32_t crc) {
 
 bool FileSizeAndCrc32(const std::string& path, std::uint64_t& size, std::uint32_t& crc) {
   errno = 0;
-  std::ifstream file(path, std::ios::binary);
-  if (!file.is_open()) return false;
+  std::ifstream file;  // a scanner may hold the file for a moment
+  if (!OpenedWhileHeld([&] { return file.open(path, std::ios::binary), file.is_open(); })) return false;
   static char block[64 * 1024];
   size = 0, crc = 0;
   while (file.read(block, sizeof block), file.gcount() > 0) {

@@ -2,7 +2,7 @@
 
 #include <cerrno>
 
-#include "installer/roll_back.h"
+#include "installer/game_files.h"
 #include "installer/run_control.h"
 #include "platform/files.h"
 
@@ -13,26 +13,53 @@ bool Refuse(std::string& problem, const std::string& what, int error) {
   return false;
 }
 
+bool CannotTell(std::string& problem, const std::string& name, int error) {
+  return Refuse(problem, "it cannot be told whether \"" + name + "\" exists", error);
+}
+
+// False, with `problem`, when `folder` stands but is not a folder that the
+// run can list and write.
+bool FolderIsUsable(const char* folder, std::string& problem) {
+  int error = 0;
+  const PathLookup found = LookUp(folder);
+  if (found.state == PathUnknown) return CannotTell(problem, folder, found.error);
+  if (found.state == PathAbsent) return true;  // made by the run, or the run fails on its first file there
+  if (found.kind == Link) return Refuse(problem, std::string("\"") + folder + "\" is a link, not a folder", 0);
+  if (found.kind != Folder) return Refuse(problem, std::string("\"") + folder + "\" is not a folder", 0);
+  if (!FolderCanBeChanged(folder, error)) {
+    return Refuse(problem, std::string("the folder \"") + folder + "\" cannot be listed and written", error);
+  }
+  return true;
+}
+
 }  // namespace
 
+bool FindBackupsInTheFolder(std::vector<std::string>& found, std::string& problem) {
+  std::vector<std::string> names(std::begin(kFileBackups), std::end(kFileBackups));
+  names.push_back(kBackupFolder);
+  for (const std::string& name : names) {
+    const PathLookup backup = LookUp(name);
+    // Within a "database" that the run cannot use, the survey names that folder.
+    std::string unusable;
+    if (backup.state == PathUnknown && name == kBackupFolder && !FolderIsUsable(kDatabaseFolder, unusable)) continue;
+    if (backup.state == PathUnknown) return CannotTell(problem, name, backup.error);
+    if (backup.state == PathPresent) found.push_back(name == kBackupFolder ? kBackupFolderAsShown : name);
+  }
+  return true;
+}
+
 bool SurveyGameFolder(std::vector<std::string>& absent, std::string& problem) {
-  for (const char* folder : {"database", "script"}) {
-    int error = 0;
-    if (!PathExists(folder)) continue;  // made by the run, or the run fails on its first file there
-    if (!IsDirectory(folder)) return Refuse(problem, std::string("\"") + folder + "\" is not a folder", 0);
-    if (!FolderCanBeChanged(folder, error)) {
-      return Refuse(problem, std::string("the folder \"") + folder + "\" cannot be listed and written", error);
-    }
+  for (const char* folder : {kDatabaseFolder, "script"}) {
+    if (!FolderIsUsable(folder, problem)) return false;
   }
   for (const std::string& file : FilesTheRunChanges()) {
-    int error = 0;
-    const PathState state = LookUpPath(file, error);
-    if (state == PathUnknown) return Refuse(problem, "it cannot be told whether \"" + file + "\" exists", error);
-    if (state == PathAbsent) {
+    const PathLookup found = LookUp(file);
+    if (found.state == PathUnknown) return CannotTell(problem, file, found.error);
+    if (found.state == PathAbsent) {
       absent.push_back(file);
-    } else if (file != kInstallMarker && file != "database") {
+    } else if (file != kInstallMarker && file != kDatabaseFolder) {
       // A file that a step moves to its backup and reads back.
-      if (IsDirectory(file)) return Refuse(problem, "\"" + file + "\" is a folder, not a file", 0);
+      if (found.kind == Folder) return Refuse(problem, "\"" + file + "\" is a folder, not a file", 0);
       errno = 0;
       if (!FileIsPresent(file)) return Refuse(problem, "\"" + file + "\" cannot be read", errno != 0 ? LastFileError() : EIO);
     }

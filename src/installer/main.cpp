@@ -16,7 +16,7 @@
 #include "installer/folder_survey.h"
 #include "installer/remove_backups.h"
 #include "installer/repair.h"
-#include "installer/roll_back.h"
+#include "installer/game_files.h"
 #include "installer/run_control.h"
 #include "installer/run_journal.h"
 #include "installer/run_shell.h"
@@ -75,7 +75,7 @@ int RefuseBackupsInTheWay(const std::vector<std::string>& backups) {
       "move them out of the game folder, and run the patch again.");
 }
 
-// A marker that exists but cannot be opened says neither "installed" nor
+// A marker that exists (or may exist) but cannot be opened says neither "installed" nor
 // "not installed": an install over an installed patch would undo it and
 // leave the marker claiming the opposite.
 int RefuseUnreadableMarker() {
@@ -93,7 +93,11 @@ void CreateInstallMarker() {
 
 void DeleteInstallMarker() {
   RunShell("del vandoril_06.dontdelete");
-  if (PathExists(kInstallMarker)) FailRun(std::string("the install marker \"") + kInstallMarker + "\" could not be deleted");
+  const PathLookup marker = LookUp(kInstallMarker);
+  if (marker.state != PathAbsent) {
+    FailRun(std::string("the install marker \"") + kInstallMarker + "\" could not be deleted" +
+            Because(marker.state == PathUnknown ? marker.error : 0));
+  }
 }
 
 // Shadow copies of the run's files: a game that reads them would never see
@@ -136,12 +140,15 @@ int main(int argc, char* argv[]) {
   if (FileIsPresent("vandoril_03.dontdelete")) return Refuse(k2005PatchFound, kAfterUninstallation);
 
   if (LockGameFolder() == FolderLockHeldElsewhere) return RefuseWithStatusOne(kAnotherRun);
-  if (JournalExists()) return Pause(RepairStoppedRun());
-  const std::vector<std::string> backups = BackupsInTheFolder();
+  // A journal is repaired; one that may stand is refused by the repair.
+  if (LookUp(kJournalFile).state != PathAbsent) return Pause(RepairStoppedRun());
+  std::vector<std::string> backups;
+  std::string problem;
+  if (!FindBackupsInTheFolder(backups, problem)) return RefuseUnsafeRun(problem);
   if (!backups.empty()) return RefuseBackupsInTheWay(backups);
 
   const bool install = !FileIsPresent(kInstallMarker);
-  if (install && PathExists(kInstallMarker)) return RefuseUnreadableMarker();
+  if (install && LookUp(kInstallMarker).state != PathAbsent) return RefuseUnreadableMarker();
   if (!install) {
     const bool uninstallRequested =
         FileIsPresent("Brisco-UnInstall.exe") && argc == 2 && std::strcmp(argv[1], "/uninstall") == 0;
@@ -150,7 +157,6 @@ int main(int argc, char* argv[]) {
   const std::vector<std::string> shadowCopies = FilesWithShadowCopies(FilesTheRunChanges());
   if (!shadowCopies.empty()) return RefuseShadowCopies(shadowCopies);
   std::vector<std::string> absent;
-  std::string problem;
   if (!SurveyGameFolder(absent, problem)) return RefuseUnsafeRun(problem);
   BeginRun(!install, absent);
   if (install) {

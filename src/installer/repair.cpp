@@ -4,6 +4,7 @@
 #include <iostream>
 #include <string>
 
+#include "installer/game_files.h"
 #include "installer/roll_back.h"
 #include "installer/run_control.h"
 #include "installer/run_journal.h"
@@ -17,6 +18,15 @@ int CannotRepair(const std::string& problem, const char* byHand = "") {
   PrintWarning(std::string(kStopped) + " Repairing the game folder failed: " + problem +
                ". Close every program that uses the game's files and run the patch again." + (*byHand ? " " : "") +
                byHand);
+  return 1;
+}
+
+// A journal that another program holds, or that the disk could not give,
+// may be a good one: the next run follows it.
+int RefuseUnreadableJournal(int error) {
+  PrintWarning(std::string("\"") + kJournalFile +
+               "\" cannot be read now: close the programs that hold it and run the patch again. Nothing was changed" +
+               Because(error) + ".");
   return 1;
 }
 
@@ -34,7 +44,9 @@ int RefuseForeignJournal() {
 
 int RepairStoppedRun() {
   RunJournal journal;
-  if (!ReadJournal(journal)) return RefuseForeignJournal();
+  const JournalRead read = ReadJournal(journal);
+  if (read == JournalUnreadable) return RefuseUnreadableJournal(errno);
+  if (read == JournalForeign) return RefuseForeignJournal();
   std::string problem;
   if (journal.phase == StepsPhase) {
     if (!RollBackRun(journal, problem)) return CannotRepair(problem, kPutBackByHand);
@@ -43,7 +55,7 @@ int RepairStoppedRun() {
                                     : "not installed. To install it, run the patch again.")
               << std::endl;
   } else {
-    if (!RemoveLeftoverBackups(problem)) return CannotRepair(problem);
+    if (!FinishDeletingBackups(problem)) return CannotRepair(problem);
     if (!DeleteJournal()) return CannotRepair(std::string("\"") + kJournalFile + "\" could not be deleted" + Because(errno));
     std::cout << kStopped << " It had written every file, and its backups are now removed: the patch is "
               << (journal.uninstall ? "removed." : "installed.") << std::endl;

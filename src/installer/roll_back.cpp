@@ -2,16 +2,15 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 
 #include "installer/crc32.h"
+#include "installer/game_files.h"
 #include "installer/run_control.h"
 #include "platform/durable_files.h"
 #include "platform/files.h"
 
-const char kInstallMarker[] = "vandoril_06.dontdelete";
 const char kPutBackByHand[] =
     "If this message comes back, put the folder right by hand: for each file named above that could not be put "
     "back, move whatever stands under its name out of the game folder and give its backup that name; then run the "
@@ -19,174 +18,186 @@ const char kPutBackByHand[] =
 
 namespace {
 
-constexpr int kCountries = 206;
-const char kBackupFolder[] = "database/bak";
-const char kDatabaseFolder[] = "database";
-
-std::string Database(int number) { return "database/country" + std::to_string(number) + ".sav"; }
-
-// A file's original content and where it goes back to.
-struct SavedFile {
-  std::string backup, file;
-};
-
-// Where each file's content from before the run lies once the run has
-// moved it.  Countries 35 and 50 keep theirs under "_tmp" names; 34 and 41
-// under their plain names, because their "_tmp" files hold the exchanged
-// databases.
-std::vector<SavedFile> SavedFiles() {
-  std::vector<SavedFile> saved = {
-      {"art_01.bak", "art_01.big"},
-      {"art_02.bak", "art_02.big"},
-      {"art_03.bak", "art_03.big"},
-      {"database/bak/countries.sav", "database/countries.sav"},
-      {"script/Results.bak", "script/Results.txt"},
-  };
-  for (int number = 1; number <= kCountries; ++number) {
-    const std::string suffix = number == 35 || number == 50 ? "_tmp.sav" : ".sav";
-    saved.push_back({"database/bak/country" + std::to_string(number) + suffix, Database(number)});
-  }
-  return saved;
+// Adds "what (reason)" to `problem` and returns false.
+bool Note(std::string& problem, const std::string& what, int error) {
+  if (!problem.empty()) problem += "; ";
+  problem += what + Because(error);
+  return false;
 }
 
-// The backups that lie beside their files.
-const char* const kFileBackups[] = {"art_01.bak", "art_02.bak", "art_03.bak", "script/Results.bak"};
+std::string Quoted(const std::string& name) { return "\"" + name + "\""; }
 
-// Files that a run writes on its way and that hold nothing from before it.
-const char* const kIntermediateFiles[] = {"database/bak/country34_tmp.sav", "database/bak/country41_tmp.sav"};
-
-// Adds "what (reason)" to `problem` and returns false.
-bool Note(std::string& problem, const std::string& what) {
-  if (!problem.empty()) problem += "; ";
-  problem += what + Because(errno);
-  return false;
+// Looks `path` up; notes that its existence cannot be told when the system
+// cannot answer.
+PathLookup LookUpNoting(const std::string& path, std::string& problem, bool& ok) {
+  const PathLookup found = LookUp(path);
+  if (found.state == PathUnknown) ok = Note(problem, "it cannot be told whether " + Quoted(path) + " exists", found.error);
+  return found;
 }
 
 // Makes the entries of the folders that a run changes durable.
 bool SyncFolders(std::string& problem) {
   bool synced = true;
   for (const char* folder : {".", "script", kDatabaseFolder}) {
-    if (IsDirectory(folder) && !SyncDirectory(folder)) synced = Note(problem, std::string("\"") + folder + "\" could not be written to disk");
+    const PathLookup found = LookUpNoting(folder, problem, synced);
+    if (found.state == PathPresent && found.kind == Folder && !SyncDirectory(folder)) {
+      synced = Note(problem, Quoted(folder) + " could not be written to disk", errno);
+    }
   }
   return synced;
+}
+
+// Puts `saved.file` back from its backup, when the backup stands.
+bool PutBack(const SavedFile& saved, std::string& problem) {
+  bool back = true;
+  const PathLookup backup = LookUpNoting(saved.backup, problem, back);
+  if (backup.state != PathPresent) return back;
+  // A move by link and unlink stopped between the two leaves the file under
+  // both names; a rename of one onto the other would change nothing.
+  int error = 0;
+  switch (SameFile(saved.backup, saved.file, error)) {
+    case OneFile:
+      return RemoveFileForced(saved.backup) || Note(problem, Quoted(saved.backup) + " could not be deleted", errno);
+    case SameFileUnknown:
+      return Note(problem, Quoted(saved.backup) + " could not be put back as " + Quoted(saved.file), error);
+    case DifferentFiles: break;
+  }
+  return MoveReplacing(saved.backup, saved.file) ||
+         Note(problem, Quoted(saved.backup) + " could not be put back as " + Quoted(saved.file), errno);
+}
+
+// Puts every file back from its backup and makes that durable.
+bool PutEveryFileBack(std::string& problem) {
+  bool back = true;
+  // The backups in "database/bak" are reached only through a folder: a link
+  // there leads out of the run's reach, and is never followed.
+  const PathLookup folder = LookUpNoting(kBackupFolder, problem, back);
+  const bool folderUsable = folder.state == PathAbsent || (folder.state == PathPresent && folder.kind == Folder);
+  if (folder.state == PathPresent && !folderUsable) {
+    back = Note(problem, Quoted(kBackupFolderAsShown) + " is not a folder, so the files in it could not be put back", 0);
+  }
+  for (const SavedFile& saved : SavedFiles()) {
+    if (saved.backup.compare(0, 13, "database/bak/") == 0 && !folderUsable) continue;
+    if (!PutBack(saved, problem)) back = false;
+  }
+  // What was put back must be on disk before anything is deleted, above all
+  // the folder "database/bak" that it came from.
+  if (folder.state == PathPresent && folderUsable && !SyncDirectory(kBackupFolder)) {
+    back = Note(problem, Quoted(kBackupFolderAsShown) + " could not be written to disk", errno);
+  }
+  return SyncFolders(problem) && back;
 }
 
 // Removes "database/bak", deleting the files in it first.  Only a run puts
 // files there, and only while its journal exists.  A link in its place is
 // removed itself: what it points to lies outside the run's reach.
 bool RemoveBackupFolder(std::string& problem) {
-  if (!IsDirectory(kBackupFolder) || IsLink(kBackupFolder)) {
-    return !PathExists(kBackupFolder) || RemoveFileForced(kBackupFolder) || Note(problem, "\"database\\bak\" could not be deleted");
-  }
   bool removed = true;
+  const PathLookup folder = LookUpNoting(kBackupFolder, problem, removed);
+  if (folder.state != PathPresent) return removed;
+  if (folder.kind != Folder) {
+    return RemoveFileForced(kBackupFolder) || Note(problem, Quoted(kBackupFolderAsShown) + " could not be deleted", errno);
+  }
   std::error_code ec;
   std::vector<std::string> files;
   for (std::filesystem::directory_iterator it(kBackupFolder, ec), end; !ec && it != end; it.increment(ec)) {
     files.push_back(it->path().generic_string());
   }
+  if (ec) return Note(problem, "the folder " + Quoted(kBackupFolderAsShown) + " could not be listed", ec.value());
   for (const std::string& file : files) {
-    if (!IsDirectory(file) && !RemoveFileForced(file)) removed = Note(problem, "\"" + file + "\" could not be deleted");
+    const PathLookup found = LookUpNoting(file, problem, removed);
+    if (found.state != PathPresent || found.kind == Folder) continue;  // a folder: the removal below names it
+    if (!RemoveFileForced(file)) removed = Note(problem, Quoted(file) + " could not be deleted", errno);
   }
-  if (removed && !RemoveEmptyFolder(kBackupFolder)) removed = Note(problem, "\"database\\bak\" could not be removed");
+  if (removed && !RemoveEmptyFolder(kBackupFolder)) {
+    removed = Note(problem, Quoted(kBackupFolderAsShown) + " could not be removed", errno);
+  }
   return removed;
 }
+
+enum Ownership { TheRuns, NotTheRuns, CannotTell };
 
 // Whether the file `file`, which the journal names as created by the run, is
 // still the run's.  One that the journal records as written must match the
 // record; without a record, the run has created it empty or (34 and 41, made
-// by the exchange) is still writing it.  Any other file, or one that cannot
-// be read, was put there by someone else after the run stopped and stays.
-bool MadeByTheRun(const RunJournal& journal, const std::string& file) {
-  if (IsDirectory(file)) return false;
-  std::uint64_t size = 0;
-  std::uint32_t crc = 0;
+// by the exchange) is still writing it.  Any other file was put there by
+// someone else after the run stopped and stays.  A file that cannot be read
+// or looked up cannot be told apart.
+Ownership OwnerOf(const RunJournal& journal, const std::string& file, int& error) {
+  const PathLookup found = LookUp(file);
+  error = found.error;
+  if (found.state != PathPresent) return found.state == PathAbsent ? NotTheRuns : CannotTell;
+  if (found.kind != PlainFile) return NotTheRuns;
   for (const WrittenFile& written : journal.written) {
-    if (written.name == file) return FileSizeAndCrc32(file, size, crc) && size == written.size && crc == written.crc;
+    if (written.name != file) continue;
+    std::uint64_t size = 0;
+    std::uint32_t crc = 0;
+    if (!FileSizeAndCrc32(file, size, crc)) return error = errno, CannotTell;
+    return size == written.size && crc == written.crc ? TheRuns : NotTheRuns;
   }
-  if (file == Database(34) || file == Database(41)) return true;
-  std::error_code ec;
-  const auto bytes = std::filesystem::file_size(file, ec);
-  return ec || bytes == 0;
+  if (file == CountryDatabase(34) || file == CountryDatabase(41)) return TheRuns;
+  return found.size == 0 ? TheRuns : NotTheRuns;
 }
 
-// True when `folder` is a folder that holds nothing.
-bool IsEmptyFolder(const char* folder) {
+// Deletes the files that the run created, while they are still its own.
+bool DeleteCreatedFiles(const RunJournal& journal, std::string& problem) {
+  bool deleted = true;
+  for (const char* file : kIntermediateFiles) {
+    if (!RemoveFileForced(file)) deleted = Note(problem, Quoted(file) + " could not be deleted", errno);
+  }
+  for (const std::string& file : journal.created) {
+    if (file == kDatabaseFolder) continue;
+    int error = 0;
+    const Ownership owner = OwnerOf(journal, file, error);
+    if (owner == CannotTell) deleted = Note(problem, "it cannot be told whether this run made " + Quoted(file), error);
+    if (owner == TheRuns && !RemoveFileForced(file)) deleted = Note(problem, Quoted(file) + " could not be deleted", errno);
+  }
+  return deleted;
+}
+
+// Removes the folder "database" when the run made it and it holds nothing.
+bool RemoveMadeDatabaseFolder(const RunJournal& journal, std::string& problem) {
+  if (std::count(journal.created.begin(), journal.created.end(), kDatabaseFolder) == 0) return true;
+  bool removed = true;
+  const PathLookup folder = LookUpNoting(kDatabaseFolder, problem, removed);
+  if (folder.state != PathPresent || folder.kind != Folder) return removed;
   std::error_code ec;
-  return !IsLink(folder) && std::filesystem::is_empty(folder, ec) && !ec;
+  const bool empty = std::filesystem::is_empty(kDatabaseFolder, ec);
+  if (ec) return Note(problem, "the folder \"database\" could not be listed", ec.value());
+  if (empty && !RemoveEmptyFolder(kDatabaseFolder)) return Note(problem, "the folder \"database\" could not be removed", errno);
+  return true;
+}
+
+// Creates the install marker again, which an uninstall run began by deleting.
+bool RestoreInstallMarker(std::string& problem) {
+  bool restored = true;
+  if (LookUpNoting(kInstallMarker, problem, restored).state != PathAbsent) return restored;
+  std::ofstream(kInstallMarker, std::ios::out | std::ios::trunc);
+  const PathLookup marker = LookUp(kInstallMarker);
+  return marker.state == PathPresent ||
+         Note(problem, Quoted(kInstallMarker) + " could not be created again", marker.state == PathAbsent ? EIO : marker.error);
 }
 
 }  // namespace
 
-std::vector<std::string> FilesTheRunChanges() {
-  std::vector<std::string> files = {kInstallMarker, "art_01.big", "art_02.big", "art_03.big",
-                                    kDatabaseFolder, "database/countries.sav", "script/Results.txt"};
-  for (int number = 1; number <= kCountries; ++number) files.push_back(Database(number));
-  return files;
-}
-
-std::string OriginalName(const std::string& backup) {
-  for (const SavedFile& saved : SavedFiles()) {
-    if (saved.backup == backup) return saved.file;
-  }
-  return backup;
-}
-
-std::vector<std::string> BackupsInTheFolder() {
-  std::vector<std::string> found;
-  for (const char* backup : kFileBackups) {
-    if (PathExists(backup)) found.push_back(backup);
-  }
-  if (PathExists(kBackupFolder)) found.push_back("database\\bak");
-  return found;
-}
-
 bool RollBackRun(const RunJournal& journal, std::string& problem) {
-  bool back = true;
-  for (const SavedFile& saved : SavedFiles()) {
-    if (PathExists(saved.backup) && !MoveReplacing(saved.backup, saved.file)) {
-      back = Note(problem, "\"" + saved.backup + "\" could not be put back as \"" + saved.file + "\"");
-    }
-  }
-  // What was put back must be on disk before anything is deleted, above all
-  // the folder "database/bak" that it came from.
-  if (IsDirectory(kBackupFolder) && !SyncDirectory(kBackupFolder)) {
-    back = Note(problem, "\"database\\bak\" could not be written to disk");
-  }
-  if (!SyncFolders(problem)) back = false;
   // Until every file is back, every backup and every file of the run stays,
   // and so does the journal that tells the next run how to finish this.
-  if (!back) return false;
+  if (!PutEveryFileBack(problem)) return false;
 
-  bool undone = true;
-  for (const char* file : kIntermediateFiles) {
-    if (!RemoveFileForced(file)) undone = Note(problem, std::string("\"") + file + "\" could not be deleted");
-  }
-  // Files that the run created, then the folder that it may have made.
-  for (const std::string& file : journal.created) {
-    if (file != kDatabaseFolder && MadeByTheRun(journal, file) && !RemoveFileForced(file)) {
-      undone = Note(problem, "\"" + file + "\" could not be deleted");
-    }
-  }
+  bool undone = DeleteCreatedFiles(journal, problem);
   if (!RemoveBackupFolder(problem)) undone = false;
-  const bool madeDatabase = std::count(journal.created.begin(), journal.created.end(), kDatabaseFolder) != 0;
-  if (madeDatabase && IsEmptyFolder(kDatabaseFolder) && !RemoveEmptyFolder(kDatabaseFolder)) {
-    undone = Note(problem, "the folder \"database\" could not be removed");
-  }
-  // An uninstall run began by deleting the marker.
-  if (journal.uninstall && !FileIsPresent(kInstallMarker)) {
-    std::ofstream(kInstallMarker, std::ios::out | std::ios::trunc);
-    if (!FileIsPresent(kInstallMarker)) undone = Note(problem, std::string("\"") + kInstallMarker + "\" could not be created again");
-  }
+  if (!RemoveMadeDatabaseFolder(journal, problem)) undone = false;
+  if (journal.uninstall && !RestoreInstallMarker(problem)) undone = false;
   if (!SyncFolders(problem)) undone = false;
-  RemoveJournalDraft();
-  if (undone && !DeleteJournal()) undone = Note(problem, std::string("\"") + kJournalFile + "\" could not be deleted");
+  if (undone && !DeleteJournal()) undone = Note(problem, Quoted(kJournalFile) + " could not be deleted", errno);
   return undone;
 }
 
-bool RemoveLeftoverBackups(std::string& problem) {
+bool FinishDeletingBackups(std::string& problem) {
   bool removed = true;
   for (const char* backup : kFileBackups) {
-    if (!RemoveFileForced(backup)) removed = Note(problem, std::string("\"") + backup + "\" could not be deleted");
+    if (!RemoveFileForced(backup)) removed = Note(problem, Quoted(backup) + " could not be deleted", errno);
   }
   if (!RemoveBackupFolder(problem)) removed = false;
   // Deleting the journal next must not reach the disk before these deletions do.

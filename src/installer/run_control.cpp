@@ -8,6 +8,7 @@
 #include <map>
 
 #include "installer/crc32.h"
+#include "installer/game_files.h"
 #include "installer/roll_back.h"
 #include "installer/run_journal.h"
 #include "installer/run_shell.h"
@@ -74,7 +75,6 @@ void BeginRun(bool uninstall, const std::vector<std::string>& absent) {
   if (WriteJournal(journal) != JournalWritten) {
     // Nothing else has changed yet: whatever the journal got as far as goes.
     const int error = errno;
-    RemoveJournalDraft();
     DeleteJournal();
     if (IsNotWritableError(error)) EndWithError(kNotWritable, "");
     EndWithError(std::string("The run journal \"") + kJournalFile + "\" could not be written" + Because(error) +
@@ -84,8 +84,15 @@ void BeginRun(bool uninstall, const std::vector<std::string>& absent) {
   runBegun = true;
 }
 
+bool BackupNeverExisted(const std::string& backup) {
+  return runBegun ? Named(absentAtStart, OriginalName(backup)) : LookUp(backup).state == PathAbsent;
+}
+
 void NoteFileToCreate(const std::string& file) {
-  if (!runBegun || !Named(absentAtStart, file) || PathExists(file)) return;
+  if (!runBegun || !Named(absentAtStart, file)) return;
+  const PathLookup found = LookUp(file);
+  if (found.state == PathUnknown) FailRun("it cannot be told whether \"" + file + "\" exists" + Because(found.error));
+  if (found.state == PathPresent) return;
   RunJournal next = journal;
   const auto written = std::find_if(next.written.begin(), next.written.end(),
                                     [&file](const WrittenFile& entry) { return entry.name == file; });
@@ -155,7 +162,7 @@ void MakeRunDurable() {
 
 int EndRun() {
   std::string problem;
-  const bool removed = RemoveLeftoverBackups(problem);
+  const bool removed = FinishDeletingBackups(problem);
   if (removed && DeleteJournal()) return 0;
   if (removed) problem = std::string("\"") + kJournalFile + "\" could not be deleted" + Because(errno);
   std::cout.flush();

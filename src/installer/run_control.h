@@ -14,6 +14,12 @@
 // standard error and ends the program with status 1.
 void BeginRun(bool uninstall, const std::vector<std::string>& absent);
 
+// Whether a missing `backup` is no loss: nothing stood, when the run began,
+// under the name whose content it would hold, as the survey before the
+// first change found.  When no run has begun (a step run alone): whether
+// nothing stands under `backup` now.
+bool BackupNeverExisted(const std::string& backup);
+
 // Called before the run creates `file` where nothing stands.  When `file` did
 // not exist as the run began, names it in the journal, made durable, as one
 // that a roll-back deletes (and forgets what it recorded of an earlier
@@ -47,7 +53,8 @@ void NoteRewrittenFile(const std::string& file, const std::string& previous);
 // read-only attributes it then clears.  Fails the run when any of it fails.
 void MakeRunDurable();
 
-// After RemoveBackups(): deletes any backup that is left, then the journal.
+// After RemoveBackups(): deletes any backup that is left, then the journal
+// and its draft.
 // Returns 0; or 1 after saying on standard error what could not be deleted,
 // with the journal kept so that the next run finishes the job.
 int EndRun();

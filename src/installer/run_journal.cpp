@@ -9,7 +9,7 @@
 #include <iterator>
 
 #include "installer/crc32.h"
-#include "installer/roll_back.h"
+#include "installer/game_files.h"
 #include "platform/brief_holds.h"
 #include "platform/durable_files.h"
 #include "platform/files.h"
@@ -135,18 +135,23 @@ bool ParseJournal(const std::string& text, RunJournal& journal) {
   return true;
 }
 
-bool JournalExists() { return PathExists(kJournalFile); }
-
-bool ReadJournal(RunJournal& journal) {
+JournalRead ReadJournal(RunJournal& journal) {
+  const PathLookup found = LookUp(kJournalFile);
+  if (found.state != PathPresent) return errno = found.state == PathAbsent ? ENOENT : found.error, JournalUnreadable;
   // The program writes the journal as a plain file, never a link or folder.
-  if (!IsPlainFile(kJournalFile) || IsLink(kJournalFile)) return false;
+  if (found.kind != PlainFile) return JournalForeign;
   std::ifstream file;  // a scanner may hold the journal for a moment
-  OpenedWhileHeld([&] { return file.open(kJournalFile, std::ios::binary), file.is_open(); });
+  errno = 0;
+  if (!OpenedWhileHeld([&] { return file.open(kJournalFile, std::ios::binary), file.is_open(); })) {
+    if (errno == 0) errno = EIO;
+    return JournalUnreadable;
+  }
   std::string text(kMaxJournalSize + 1, '\0');
   file.read(&text[0], static_cast<std::streamsize>(text.size()));
-  if (file.bad() || file.gcount() <= 0 || static_cast<std::size_t>(file.gcount()) > kMaxJournalSize) return false;
+  if (file.bad()) return errno = errno != 0 ? errno : EIO, JournalUnreadable;
+  if (file.gcount() <= 0 || static_cast<std::size_t>(file.gcount()) > kMaxJournalSize) return JournalForeign;
   text.resize(static_cast<std::size_t>(file.gcount()));
-  return ParseJournal(text, journal);
+  return ParseJournal(text, journal) ? JournalFollowed : JournalForeign;
 }
 
 JournalWrite WriteJournal(const RunJournal& journal) {
@@ -161,17 +166,14 @@ JournalWrite WriteJournal(const RunJournal& journal) {
   written = written && SyncFile(kJournalDraft) && MoveReplacing(kJournalDraft, kJournalFile);
   if (!written) {
     const int error = errno;
-    // A draft that is gone went in place of the journal, whatever the move said.
-    const bool moved = !PathExists(kJournalDraft);
-    RemoveJournalDraft();
+    // A draft that is gone went in place of the journal, whatever the move
+    // said; one that cannot be looked up may have gone.
+    const bool stayed = LookUp(kJournalDraft).state == PathPresent;
+    RemoveFileForced(kJournalDraft);  // a draft left over is deleted with the journal
     errno = error;
-    return moved ? JournalUncertain : JournalNotWritten;
+    return stayed ? JournalNotWritten : JournalUncertain;
   }
   return SyncDirectory(".") ? JournalWritten : JournalUncertain;
 }
 
-bool DeleteJournal() { return RemoveFileForced(kJournalFile); }
-
-void RemoveJournalDraft() {
-  if (PathExists(kJournalDraft)) RemoveFileForced(kJournalDraft);
-}
+bool DeleteJournal() { return RemoveFileForced(kJournalDraft) && RemoveFileForced(kJournalFile); }

@@ -47,13 +47,16 @@ struct RunJournal {
 
 extern const char kJournalFile[];
 
-// True when anything stands under the journal's name.
-bool JournalExists();
+enum JournalRead {
+  JournalFollowed,    // read whole, and one that this program wrote
+  JournalUnreadable,  // could not be opened or read now (a hold, an I/O error): errno says why
+  JournalForeign,     // not one that this program wrote
+};
 
-// Reads the journal; false when it cannot be read or is not one that this
-// program wrote: anything but a plain file, another form, a checksum that
-// does not match, a name that a run cannot create, or a name twice.
-bool ReadJournal(RunJournal& journal);
+// Reads the journal.  Foreign: anything but a plain file, or one read whole
+// that has another form, a checksum that does not match, a name that a run
+// cannot create, or a name twice.
+JournalRead ReadJournal(RunJournal& journal);
 
 // The journal's text, checksum line included.
 std::string FormatJournal(const RunJournal& journal);
@@ -71,10 +74,8 @@ enum JournalWrite {
 // and makes it durable.  Sets errno to the reason when it could not.
 JournalWrite WriteJournal(const RunJournal& journal);
 
-// Deletes the journal; true when it is gone.  The deletion needs not be
-// durable: a journal that comes back after a power cut leads the next run to
-// repeat what is already done.
+// Deletes the journal's draft, if a write cut short left one, then the
+// journal; true when both are gone, with errno set to the reason otherwise.
+// The deletion needs not be durable: a journal that comes back after a power
+// cut leads the next run to repeat what is already done.
 bool DeleteJournal();
-
-// Deletes a draft that a run stopped while writing the journal left behind.
-void RemoveJournalDraft();

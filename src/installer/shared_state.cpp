@@ -25,7 +25,6 @@ namespace {
 std::string currentBackup;
 std::string currentTarget;
 std::string currentTargetBackup;
-bool currentTargetExisted = false;
 int openError = 0;  // why an open of OpenStepFiles() failed
 std::int64_t endOfFileMark = -1;  // where the input's Ctrl-Z is, -1 for none
 bool progressLineOpen = false;
@@ -62,19 +61,20 @@ bool OpenStepFiles(const std::string& backup, const std::string& target, const s
   currentBackup = backup;
   currentTarget = target;
   currentTargetBackup = targetBackup.empty() ? backup : targetBackup;
-  currentTargetExisted = PathExists(target);
   endOfFileMark = -1;
   sharedInput.rdbuf()->pubsetbuf(inputBuffer, kStreamBufferSize);
   sharedOutput.rdbuf()->pubsetbuf(outputBuffer, kStreamBufferSize);
 
   // A directory cannot be read as a backup (POSIX would let it be opened and
   // fail only on the first read, after the target had been emptied).
+  const PathLookup input = LookUp(backup);
   errno = 0;
-  if (!IsDirectory(backup)) {
+  if (input.state == PathPresent && input.kind != Folder) {
     OpenedWhileHeld([&] { return sharedInput.open(backup, std::ios::in | std::ios::binary), sharedInput.is_open(); });
   }
-  openError = LastFileError();
-  if (!sharedInput.is_open() && PathExists(target)) {
+  openError = input.state == PathUnknown ? input.error : input.kind == Folder ? EISDIR : LastFileError();
+  // A target that stands, or may stand, keeps its content.
+  if (!sharedInput.is_open() && LookUp(target).state != PathAbsent) {
     sharedOutput.setstate(std::ios::failbit);
     return false;
   }
@@ -136,12 +136,18 @@ void MoveToBackup(const std::string& file, const std::string& backup, const char
 }
 
 void FailIfNotMoved(const std::string& file, const std::string& backup, int error, const char* errorText) {
-  if (PathExists(file)) FailRun("\"" + file + "\" could not be moved to \"" + backup + "\"" + Because(error, false), errorText);
+  const PathLookup found = LookUp(file);
+  if (found.state == PathPresent) {
+    FailRun("\"" + file + "\" could not be moved to \"" + backup + "\"" + Because(error, false), errorText);
+  }
+  if (found.state == PathUnknown) {
+    FailRun("it cannot be told whether \"" + file + "\" was moved to \"" + backup + "\"" + Because(found.error), errorText);
+  }
 }
 
 std::string DescribeOpenFailure() {
   if (!sharedInput.is_open()) {
-    if (!PathExists(currentBackup) && !currentTargetExisted) return "\"" + currentTarget + "\" was not found";
+    if (BackupNeverExisted(currentBackup)) return "\"" + currentTarget + "\" was not found";
     return "\"" + currentBackup + "\" could not be opened for reading" + Because(openError, false);
   }
   return "\"" + currentTarget + "\" could not be opened for writing" + Because(openError, false);

@@ -19,10 +19,15 @@
 // that can be written (a file held open without delete sharing); or the
 // folder `paths` names "not empty" only because of files being deleted.  Returns
 // the last result, with GetLastError() at the last reason, a held file's
-// access denied given as a sharing violation.
+// access denied (a file being deleted included) given as a sharing violation.
 bool RetriedWhileHeld(const std::function<bool()>& operation, const std::vector<std::wstring>& paths = {});
 
 // Carries out `open`, a C runtime open that returns true on success and
 // otherwise leaves the reason for LastFileError(), once more after the same
 // waits as long as another program holds the file (EBUSY).
 bool OpenedWhileHeld(const std::function<bool()>& open);
+
+// Windows only.  True when the last failed file call was refused because its
+// file is being deleted and keeps its name until the last program that has it
+// open (a scanner) closes it: a hold like any other.
+bool LastFailureIsPendingDeletion();

@@ -18,13 +18,6 @@ using LastNtStatus = LONG(WINAPI*)();
 const LastNtStatus lastNtStatus = reinterpret_cast<LastNtStatus>(
     reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "RtlGetLastNtStatus")));
 
-// Access denied is also what a file gets while it waits to be deleted until
-// the last handle to it closes (STATUS_DELETE_PENDING).
-bool IsPendingDeletion() {
-  const LONG kStatusDeletePending = static_cast<LONG>(0xC0000056);
-  return lastNtStatus != nullptr && lastNtStatus() == kStatusDeletePending;
-}
-
 // Carries out `operation` until it succeeds, `held` says that its failure is
 // not a hold, or the waits are over.  `held` is asked right after each
 // failure, and GetLastError() is kept for the caller across it.
@@ -91,7 +84,7 @@ bool HoldsOnlyDeletedFiles(std::wstring folder) {
                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
                                     FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
-    deleted = file == INVALID_HANDLE_VALUE && GetLastError() == ERROR_ACCESS_DENIED && IsPendingDeletion();
+    deleted = file == INVALID_HANDLE_VALUE && GetLastError() == ERROR_ACCESS_DENIED && LastFailureIsPendingDeletion();
   } while (deleted && FindNextFileW(listing, &entry));
   FindClose(listing);
   return deleted;
@@ -99,13 +92,20 @@ bool HoldsOnlyDeletedFiles(std::wstring folder) {
 
 }  // namespace
 
+// Access denied is also what a file gets while it waits to be deleted until
+// the last handle to it closes (STATUS_DELETE_PENDING).
+bool LastFailureIsPendingDeletion() {
+  const LONG kStatusDeletePending = static_cast<LONG>(0xC0000056);
+  return lastNtStatus != nullptr && lastNtStatus() == kStatusDeletePending;
+}
+
 bool RetriedWhileHeld(const std::function<bool()>& operation, const std::vector<std::wstring>& paths) {
   bool deniedByAHold = false;
   const bool done = Retried(operation, [&] {
     const DWORD error = GetLastError();
     deniedByAHold = false;
     if (error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION) return true;
-    if (error == ERROR_ACCESS_DENIED) return IsPendingDeletion() || (deniedByAHold = DeniedOnlyByAHold(paths));
+    if (error == ERROR_ACCESS_DENIED) return (deniedByAHold = LastFailureIsPendingDeletion() || DeniedOnlyByAHold(paths));
     return error == ERROR_DIR_NOT_EMPTY && paths.size() == 1 && HoldsOnlyDeletedFiles(paths[0]);
   });
   if (!done && deniedByAHold) SetLastError(ERROR_SHARING_VIOLATION);

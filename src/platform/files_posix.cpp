@@ -6,9 +6,28 @@
 
 #include "platform/files.h"
 
-bool IsLink(const std::string& path) {
+PathLookup LookUp(const std::string& path) {
+  PathLookup found;
   struct stat st;
-  return lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode);
+  if (lstat(path.c_str(), &st) != 0) {
+    found.error = errno;
+    found.state = errno == ENOENT ? PathAbsent : PathUnknown;
+    return found;
+  }
+  found.state = PathPresent;
+  found.kind = S_ISREG(st.st_mode) ? PlainFile : S_ISDIR(st.st_mode) ? Folder : S_ISLNK(st.st_mode) ? Link : OtherKind;
+  found.size = found.kind == PlainFile ? static_cast<std::uint64_t>(st.st_size) : 0;
+  return found;
+}
+
+SameFileAnswer SameFile(const std::string& first, const std::string& second, int& error) {
+  struct stat a, b;
+  for (const auto& [path, st] : {std::make_pair(&first, &a), std::make_pair(&second, &b)}) {
+    if (lstat(path->c_str(), st) == 0) continue;
+    error = errno;
+    return error == ENOENT ? DifferentFiles : SameFileUnknown;
+  }
+  return a.st_dev == b.st_dev && a.st_ino == b.st_ino ? OneFile : DifferentFiles;
 }
 
 bool FolderCanBeChanged(const std::string& folder, int& error) {

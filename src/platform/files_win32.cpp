@@ -3,12 +3,67 @@
 #include <cerrno>
 #include <cstdlib>
 
+#include "platform/brief_holds.h"
 #include "platform/files.h"
+#include "platform/system_errors.h"
 #include "platform/wide_path.h"
 
-bool IsLink(const std::string& path) {
-  const DWORD attributes = GetFileAttributesW(WidePath(path).c_str());
-  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+namespace {
+
+bool IsMissing(DWORD error) { return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND; }
+
+// The errno value of the last Windows error, a held file's as EBUSY.
+int ErrnoOfLastError() {
+  const DWORD error = GetLastError();
+  return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION ? EBUSY : ErrnoOfSystemError(error);
+}
+
+// The volume and the file index of `path`, a link not followed.
+bool FileIdentity(const std::string& path, BY_HANDLE_FILE_INFORMATION& info) {
+  const std::wstring wide = WidePath(path);
+  HANDLE handle = INVALID_HANDLE_VALUE;
+  const bool opened = RetriedWhileHeld([&] {
+    handle = CreateFileW(wide.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                         nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    return handle != INVALID_HANDLE_VALUE;
+  });
+  if (!opened) return false;
+  const bool read = GetFileInformationByHandle(handle, &info) != 0;
+  const DWORD error = GetLastError();
+  CloseHandle(handle);
+  SetLastError(error);
+  return read;
+}
+
+}  // namespace
+
+PathLookup LookUp(const std::string& path) {
+  PathLookup found;
+  WIN32_FILE_ATTRIBUTE_DATA data;
+  const std::wstring wide = WidePath(path);
+  if (!RetriedWhileHeld([&] { return GetFileAttributesExW(wide.c_str(), GetFileExInfoStandard, &data) != 0; })) {
+    found.state = IsMissing(GetLastError()) ? PathAbsent : PathUnknown;
+    found.error = ErrnoOfLastError();
+    return found;
+  }
+  found.state = PathPresent;
+  const DWORD attributes = data.dwFileAttributes;
+  found.kind = (attributes & FILE_ATTRIBUTE_REPARSE_POINT) ? Link : (attributes & FILE_ATTRIBUTE_DIRECTORY) ? Folder : PlainFile;
+  if (found.kind == PlainFile) found.size = (std::uint64_t{data.nFileSizeHigh} << 32) | data.nFileSizeLow;
+  return found;
+}
+
+SameFileAnswer SameFile(const std::string& first, const std::string& second, int& error) {
+  BY_HANDLE_FILE_INFORMATION a, b;
+  for (const auto& [path, info] : {std::make_pair(&first, &a), std::make_pair(&second, &b)}) {
+    if (FileIdentity(*path, *info)) continue;
+    error = ErrnoOfLastError();
+    return IsMissing(GetLastError()) ? DifferentFiles : SameFileUnknown;
+  }
+  return a.dwVolumeSerialNumber == b.dwVolumeSerialNumber && a.nFileIndexHigh == b.nFileIndexHigh &&
+                 a.nFileIndexLow == b.nFileIndexLow
+             ? OneFile
+             : DifferentFiles;
 }
 
 // Listing is tried; whether entries may be created is left to the run, which
@@ -29,5 +84,6 @@ bool FolderCanBeChanged(const std::string& folder, int& error) {
 int LastFileError() {
   const int error = errno;
   if (error == EACCES && (_doserrno == ERROR_SHARING_VIOLATION || _doserrno == ERROR_LOCK_VIOLATION)) return EBUSY;
+  if (error == EACCES && _doserrno == ERROR_ACCESS_DENIED && LastFailureIsPendingDeletion()) return EBUSY;
   return error;
 }

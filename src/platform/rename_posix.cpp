@@ -8,11 +8,6 @@
 
 namespace {
 
-bool Exists(const std::string& path) {
-  struct stat st;
-  return lstat(path.c_str(), &st) == 0;
-}
-
 // Fails with errno set to `error`.
 int Fail(int error) {
   errno = error;
@@ -43,7 +38,9 @@ int RenameNoReplace(const std::string& from, const std::string& to) {
     if (errno == EEXIST) return -1;
   }
   // Last resort, for directories, links and file systems without hard links:
-  // check, then rename.
-  if (Exists(to)) return Fail(EEXIST);
+  // check, then rename.  Only "no such file" lets the rename go ahead.
+  struct stat existing;
+  if (lstat(to.c_str(), &existing) == 0) return Fail(EEXIST);
+  if (errno != ENOENT) return -1;
   return std::rename(from.c_str(), to.c_str()) == 0 ? 0 : -1;
 }

@@ -6,7 +6,7 @@
 #include <iostream>
 #include <string>
 
-#include "installer/roll_back.h"
+#include "installer/game_files.h"
 #include "installer/run_journal.h"
 #include "platform/console.h"
 #include "platform/files.h"
@@ -30,8 +30,9 @@ int main() {
     return 1;
   }
   // Without its marker the patch would take "/uninstall" for an install.  A
-  // journal is left to the patch, which repairs the run that it tells of.
-  if (!PathExists(kInstallMarker) && !PathExists(kJournalFile)) {
+  // journal is left to the patch, which repairs the run that it tells of, and
+  // so is a folder where it cannot be told whether either stands.
+  if (LookUp(kInstallMarker).state == PathAbsent && LookUp(kJournalFile).state == PathAbsent) {
     std::cout << "vandoril-patch is not installed in this folder (" << folder << "), so there is nothing to remove. "
               << "Nothing was changed." << std::endl;
     WaitForKey();

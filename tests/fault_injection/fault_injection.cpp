@@ -12,8 +12,8 @@
 //                               follow the line, then a line end.  Every line is in the order the calls returned.
 //
 // N counts from 1.  Counted, once per call: the calls of the table at the end (every file function that the program
-// and the C++ library import: nm -D) on a descriptor above 2 or a path outside /dev, /proc and /sys.  Lookups (stat,
-// access, listings) and libc's internal calls are not counted.
+// and the C++ library import: nm -D, lookups and listings included) on a descriptor above 2 or a path outside /dev,
+// /proc and /sys.  libc's internal calls, and lookups of absolute paths (which change nothing), are not counted.
 //
 // A counted path that is absolute or has a ".." component is not carried out: the process says
 // "vandoril_fault_injection: outside the game folder: PATH" and ends with status 86.  Only the first process is
@@ -21,6 +21,7 @@
 // ASAN_OPTIONS=verify_asan_link_order=0 is needed.
 #undef _FORTIFY_SOURCE  // the fortified inline wrappers would clash with these definitions
 
+#include <dirent.h>
 #include <dlfcn.h>
 #include <errno.h>
 #include <fcntl.h>
@@ -144,7 +145,7 @@ void Trace(unsigned long number, const char* function, const char* path, const c
     if (detail->kind != kDecimal && detail->kind != kNoDetail && detail->kind != kWrites) add(" %#lo", detail->number);
     add(" = %ld", result);
     const bool opened = detail->kind == kOpens && result >= 0 && fstat(static_cast<int>(result), &status) == 0;
-    if (opened || (detail->kind == kMakesFolder && result == 0 && stat(path, &status) == 0)) {
+    if (opened || (detail->kind == kMakesFolder && result == 0 && REAL(stat)(path, &status) == 0)) {
       add(" mode %#lo", status.st_mode & 07777);
     }
     if (detail->kind == kWrites && result > 0) add(" at %ld", lseek(fd, 0, SEEK_CUR) - result);
@@ -160,8 +161,12 @@ void Trace(unsigned long number, const char* function, const char* path, const c
   REAL(write)(traceFd, "\n", 1);
 }
 
+// The path that a lookup of `path` is counted as: none for an absolute path, which it leaves uncounted.
+const char* Looked(const char* path) { return path != nullptr && path[0] == '/' ? "/dev" : path; }
+
 // A call's result for the data trace: a stream's descriptor, or the number.
 long Value(FILE* stream) { return stream != nullptr ? fileno(stream) : -1; }
+long Value(DIR* listing) { return listing != nullptr ? dirfd(listing) : -1; }
 long Value(long result) { return result; }
 
 void WaitForHoldFile() {
@@ -170,7 +175,7 @@ void WaitForHoldFile() {
   const int fd = REAL(open)(held, O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
   if (fd >= 0) REAL(close)(fd);
   const struct timespec tenMilliseconds = {0, 10 * 1000 * 1000};
-  for (int polls = 0; polls < 3000 && access(plan.holdPath, F_OK) != 0; ++polls) nanosleep(&tenMilliseconds, nullptr);
+  for (int polls = 0; polls < 3000 && REAL(access)(plan.holdPath, F_OK) != 0; ++polls) nanosleep(&tenMilliseconds, nullptr);
 }
 
 // One call of `function` about `path` (and `to`) or else the descriptor `fd`, which `call` carries out; one that
@@ -207,6 +212,7 @@ Result Operation(const char* function, const char* path, const char* to, int fd,
 #define PATHS(from, to) from, to, -1, false
 #define FD(fd) nullptr, nullptr, fd, false
 #define RELEASE(fd) nullptr, nullptr, fd, true
+#define LOOKUP(path) Looked(path), nullptr, -1, false
 
 // `throws` is what libc declares the function to throw (its __THROW or nothing); `...` the Detail for the data trace.
 #define INTERCEPT(Result, name, parameters, arguments, throws, about, ...)                                          \
@@ -262,6 +268,15 @@ INTERCEPT(int, remove, (const char* path), (path), __THROW, PATH(path))
 INTERCEPT(int, mkdir, (const char* path, mode_t mode), (path, mode), __THROW, PATH(path), kMakesFolder, long(mode))
 INTERCEPT(int, rmdir, (const char* path), (path), __THROW, PATH(path))
 INTERCEPT(int, chmod, (const char* path, mode_t mode), (path, mode), __THROW, PATH(path), kOctal, long(mode))
+
+INTERCEPT(int, stat, (const char* path, struct stat* s), (path, s), __THROW, LOOKUP(path))
+INTERCEPT(int, lstat, (const char* path, struct stat* s), (path, s), __THROW, LOOKUP(path))
+INTERCEPT(int, fstatat, (int dir, const char* path, struct stat* s, int f), (dir, path, s, f), __THROW, LOOKUP(path))
+INTERCEPT(int, statx, (int dir, const char* path, int f, unsigned m, struct statx* s), (dir, path, f, m, s), __THROW,
+          LOOKUP(path))
+INTERCEPT(int, access, (const char* path, int how), (path, how), __THROW, LOOKUP(path))
+INTERCEPT(int, faccessat, (int dir, const char* path, int how, int f), (dir, path, how, f), __THROW, LOOKUP(path))
+INTERCEPT(DIR*, opendir, (const char* path), (path), , LOOKUP(path))
 INTERCEPT(int, fchmodat, (int dir, const char* path, mode_t mode, int f), (dir, path, mode, f), __THROW, PATH(path),
           kOctal, long(mode))
 }  // extern "C"

@@ -1,6 +1,7 @@
 // Fault injection in vandoril-patch-faults.exe (never vandoril-patch.exe), with the variables, trace and path check
 // of ../fault_injection/fault_injection.cpp: before main() it points the executable's imports of the file functions
-// below at counting wrappers.  Counted: each call on a path, a descriptor above 2 or a disk file's handle.  A stop
+// below at counting wrappers.  Counted: each call on a path (lookups and listings too), a descriptor above 2 or a
+// disk file's handle.  A stop
 // is TerminateProcess with status 137; a failing call (not carried out, but a close is) sets EIO and
 // ERROR_IO_DEVICE.
 #include <io.h>
@@ -48,6 +49,12 @@ About Path(const Char* path, const Char* to = nullptr) {
   }
   return {true, Text(path) + (to == nullptr ? "" : " " + Text(to))};
 }
+// A lookup: one outside the game folder (the shadow copies' folder, the system folder) changes nothing there and
+// passes uncounted.
+About Lookup(const wchar_t* path) {
+  const std::string named = Text(path);
+  return named[0] == '/' || named[0] == '\\' || named.find(':') == 1 ? About{false, ""} : Path(path);
+}
 About Fd(int fd) { return {fd > 2, "fd " + std::to_string(fd)}; }
 About Handle(HANDLE h) { return {GetFileType(h) == FILE_TYPE_DISK, "fd " + std::to_string(reinterpret_cast<std::uintptr_t>(h))}; }
 
@@ -92,6 +99,9 @@ Result Operation(const About& about, const char* function, Result failed, bool r
   X(BOOL, RemoveDirectoryW, FALSE, (LPCWSTR p), (p), Path(p), false)                                             \
   X(BOOL, CreateDirectoryW, FALSE, (LPCWSTR p, LPSECURITY_ATTRIBUTES sa), (p, sa), Path(p), false)               \
   X(BOOL, SetFileAttributesW, FALSE, (LPCWSTR p, DWORD a), (p, a), Path(p), false)                               \
+  X(DWORD, GetFileAttributesW, INVALID_FILE_ATTRIBUTES, (LPCWSTR p), (p), Lookup(p), false)                        \
+  X(BOOL, GetFileAttributesExW, FALSE, (LPCWSTR p, GET_FILEEX_INFO_LEVELS l, LPVOID d), (p, l, d), Lookup(p), false) \
+  X(HANDLE, FindFirstFileW, INVALID_HANDLE_VALUE, (LPCWSTR p, LPWIN32_FIND_DATAW d), (p, d), Lookup(p), false)     \
   X(int, _read, -1, (int fd, void* b, unsigned n), (fd, b, n), Fd(fd), false)                                    \
   X(int, _write, -1, (int fd, const void* b, unsigned n), (fd, b, n), Fd(fd), false)                             \
   X(BOOL, FlushFileBuffers, FALSE, (HANDLE h), (h), Handle(h), false)                                            \
