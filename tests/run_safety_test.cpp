@@ -288,6 +288,65 @@ TEST_P(RunSafetyTest, ARepairKeepsAFileThatThePlayerPutBack) {
   }
 }
 
+// Answers that the disk could not give are never taken for a missing file.  A journal that cannot be opened now is
+// refused as unreadable, not as foreign, and the next run follows it.  A country 34 that an install made where none
+// stood, and that its roll-back cannot read back, stays with the journal until a run can tell it.  Natively, where
+// renameat2 is refused, a move by link and unlink stopped or cut by a power cut between the two is repaired.
+TEST_P(RunSafetyTest, AnAnswerTheDiskCouldNotGiveIsNoMissingFile) {
+  ASSERT_NO_FATAL_FAILURE(MakeDirections());
+  const Direction& install = directions_[0];
+  const auto first = [&](const std::vector<std::string>& lines, const std::string& about, unsigned long after = 0) {
+    for (const std::string& line : lines)
+      if (std::stoul(Number(line)) > after && line.find(about) != std::string::npos) return Number(line);
+    return ADD_FAILURE() << about << " is not in the trace", std::string("0");
+  };
+  Restore(dir_, install.before);
+  RunPatch(dir_, {}, {"VANDORIL_FAULT=stop:" + PhasePoints(install).at(6)});
+  const FolderContent stopped = Snapshot(dir_);
+  const std::string journalOpen = first(TracedOperations({}), "open vandoril_06.journal");
+  Restore(dir_, stopped);
+  const RunResult unreadable = RunPatch(dir_, {}, {"VANDORIL_FAULT=fail:" + journalOpen});
+  EXPECT_TRUE(unreadable.exitStatus == 1 && Snapshot(dir_) == stopped);
+  EXPECT_NE(unreadable.err.find("\"vandoril_06.journal\" cannot be read now: close the programs that hold it"), std::string::npos) << unreadable.err;
+  ASSERT_NO_FATAL_FAILURE(ExpectRepairedAndUsable(install, "a journal that could not be opened once"));
+
+  Restore(dir_, install.before), fs::remove("database/country34.sav");
+  Direction without34 = {"install without 34", {}, Snapshot(dir_), {}, {}};
+  const std::string failing = PhasePoints(without34).at(6);  // in the databases, after the exchange
+  without34.after = Snapshot(dir_);
+  Restore(dir_, without34.before);
+  const std::string readBack = first(TracedOperations({}, 1, {"VANDORIL_FAULT=fail:" + failing}), "open database/country34.sav", std::stoul(failing));
+  Restore(dir_, without34.before);
+  const RunResult kept = RunPatch(dir_, {}, {"VANDORIL_FAULT=fail:" + failing + ",fail:" + readBack});
+  EXPECT_TRUE(kept.exitStatus == 1 && Exists(kJournalFile) && Exists("database/country34.sav")) << kept.err;
+  EXPECT_NE(kept.err.find("it cannot be told whether this run made \"database/country34.sav\""), std::string::npos) << kept.err;
+  ASSERT_NO_FATAL_FAILURE(ExpectSettled(without34, kept, "34 made by the run and not read back"));
+  EXPECT_TRUE(Snapshot(dir_) == without34.before);
+  if (buildUnderTest == kWindowsBuild) return;
+
+  const std::string trace = dir_ + ".trace";
+  std::vector<std::string> variables = Traced(trace);
+  variables.push_back("VANDORIL_FAULT_NO_RENAMEAT2=1");
+  ASSERT_EQ((Restore(dir_, install.before), RunPatch(dir_, {}, variables)).exitStatus, 0);
+  const std::vector<TracedCall> calls = ParseTrace(ReadFile(trace));
+  CrashModel model = StartCrashModel(install.before);
+  std::mt19937 random(28);
+  for (std::size_t i = 0, moves = 0; i < calls.size() && moves < 12; ++i) {
+    ApplyCall(model, calls[i]);
+    if (calls[i].function != "link" && (calls[i].function != "unlink" || calls[i - 1].function != "link")) continue;
+    ++moves;
+    const std::string context = "renameat2 refused, after " + TraceLine(calls[i]);
+    Restore(dir_, install.before);
+    RunPatch(dir_, {}, {"VANDORIL_FAULT_NO_RENAMEAT2=1", "VANDORIL_FAULT=stop:" + std::to_string(calls[i].number)});
+    ASSERT_NO_FATAL_FAILURE(ExpectRepairedAndUsable(install, "stopped " + context));
+    const auto coin = [&] { return random() % 2 == 0; };
+    for (const auto& keep : std::vector<std::function<bool()>>{[] { return false; }, [] { return true; }, coin}) {
+      Restore(dir_, CrashState(model, keep, coin));
+      ASSERT_NO_FATAL_FAILURE(ExpectRepairedAndUsable(install, "cut " + context, &random));
+    }
+  }
+}
+
 // Random bytes and damaged real journals (with a checksum that fits the damage, or the old one) never crash the
 // reader, and what it accepts is exactly what this program writes: names of files that a run may create, each once,
 // and records of those only.

@@ -4,6 +4,7 @@
 //   VANDORIL_FAULT=...          the faults of fault_plan.h: a stop is SIGKILL right after the operation (no exit
 //                               handlers, no flush), a failure EIO (a close is carried out: Linux always releases),
 //                               a hold polls every 10 ms, 30 s at most
+//   VANDORIL_FAULT_NO_RENAMEAT2=1  renameat2 fails with EINVAL, not carried out, as where the file system lacks it
 //   VANDORIL_FAULT_TRACE=PATH   appends "N function path [path]" or "N function fd FD" per operation to PATH
 //   VANDORIL_FAULT_TRACE_DATA=1 writes each line after the call instead, with what a crash model needs: the flags
 //                               (fopen's as open's), mode, renameat2's or unlinkat's flags, or length, in C notation;
@@ -51,6 +52,7 @@ FaultPlan plan;
 unsigned long counted;
 int traceFd = -1;
 bool traceData;
+bool noRenameat2;
 
 void Say(const char* message, const char* detail) {
   for (const char* part : {"vandoril_fault_injection: ", message, detail, "\n"})
@@ -91,6 +93,7 @@ void Initialize() {
     if (traceFd < 0) Die("cannot open VANDORIL_FAULT_TRACE=", trace);
   }
   traceData = Take("VANDORIL_FAULT_TRACE_DATA") != nullptr;
+  noRenameat2 = Take("VANDORIL_FAULT_NO_RENAMEAT2") != nullptr;
 }
 
 __attribute__((constructor)) void OnLoad() { Initialize(); }
@@ -258,8 +261,10 @@ INTERCEPT(int, fchmod, (int fd, mode_t mode), (fd, mode), __THROW, FD(fd), kOcta
 INTERCEPT(int, flock, (int fd, int operation), (fd, operation), __THROW, FD(fd))
 
 INTERCEPT(int, rename, (const char* from, const char* to), (from, to), __THROW, PATHS(from, to))
-INTERCEPT(int, renameat2, (int d1, const char* a, int d2, const char* b, unsigned f), (d1, a, d2, b, f), __THROW,
-          PATHS(a, b), kOctal, long(f))
+int renameat2(int d1, const char* a, int d2, const char* b, unsigned f) __THROW {
+  return Operation<int>("renameat2", PATHS(a, b), [&] { return noRenameat2 ? (errno = EINVAL, -1) : REAL(renameat2)(d1, a, d2, b, f); },
+                        Detail{kOctal, long(f)});
+}
 INTERCEPT(int, link, (const char* from, const char* to), (from, to), __THROW, PATHS(from, to))
 INTERCEPT(int, unlink, (const char* path), (path), __THROW, PATH(path))
 INTERCEPT(int, unlinkat, (int dir, const char* path, int flags), (dir, path, flags), __THROW, PATH(path), kOctal,
