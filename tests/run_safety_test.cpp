@@ -12,7 +12,7 @@
 
 #include "installer/crc32.h"
 #include "installer/game_files.h"
-#include "run_safety_folder.h"
+#include "run_safety_fixture.h"
 
 namespace fs = std::filesystem;
 using std::string_literals::operator""s;

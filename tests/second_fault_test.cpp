@@ -1,7 +1,7 @@
 // A second fault never costs a file: a repair or a roll-back that meets an I/O error or a disk that stops answering
 // leaves what the next undisturbed runs repair, and no run says more than is so (a power cut in a roll-back:
 // PowerCutTest).
-#include "run_safety_folder.h"
+#include "run_safety_fixture.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include <filesystem>
 #include <thread>
 
-#include "run_safety_folder.h"
+#include "run_safety_fixture.h"
 
 namespace fs = std::filesystem;
 

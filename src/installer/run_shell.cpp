@@ -3,11 +3,11 @@
 #include <cerrno>
 #include <iostream>
 
-#include "platform/system_shell.h"
+#include "platform/command_interpreter.h"
 
 int RunShell(const std::string& command) {
   // Whatever the program wrote must be on screen before the command's output.
   std::cout.flush();
   errno = 0;
-  return RunPlatformCommand(command);
+  return RunBuiltinCommand(command);
 }
