@@ -295,15 +295,21 @@ TEST_P(RunSafetyTest, ARepairKeepsAFileThatThePlayerPutBack) {
 TEST_P(RunSafetyTest, AnAnswerTheDiskCouldNotGiveIsNoMissingFile) {
   ASSERT_NO_FATAL_FAILURE(MakeDirections());
   const Direction& install = directions_[0];
-  const auto first = [&](const std::vector<std::string>& lines, const std::string& about, unsigned long after = 0) {
-    for (const std::string& line : lines)
-      if (std::stoul(Number(line)) > after && line.find(about) != std::string::npos) return Number(line);
-    return ADD_FAILURE() << about << " is not in the trace", std::string("0");
+  // The number of the first open of `path` in `lines` after the operation `after`.
+  const auto firstOpen = [&](const std::vector<std::string>& lines, const std::string& path, unsigned long after = 0) {
+    for (const std::string& line : lines) {
+      std::istringstream words(line);
+      std::string number, function, named;
+      words >> number >> function >> named;
+      if (std::stoul(number) > after && named == path && (function.find("open") != std::string::npos || function == "CreateFileW")) return number;
+    }
+    return ADD_FAILURE() << "no open of " << path << " in the trace", std::string("0");
   };
+  const std::string inTheDatabases = PhasePoints(install).at(6);
   Restore(dir_, install.before);
-  RunPatch(dir_, {}, {"VANDORIL_FAULT=stop:" + PhasePoints(install).at(6)});
+  RunPatch(dir_, {}, {"VANDORIL_FAULT=stop:" + inTheDatabases});
   const FolderContent stopped = Snapshot(dir_);
-  const std::string journalOpen = first(TracedOperations({}), "open vandoril_06.journal");
+  const std::string journalOpen = firstOpen(TracedOperations({}), kJournalFile);
   Restore(dir_, stopped);
   const RunResult unreadable = RunPatch(dir_, {}, {"VANDORIL_FAULT=fail:" + journalOpen});
   EXPECT_TRUE(unreadable.exitStatus == 1 && Snapshot(dir_) == stopped);
@@ -315,7 +321,7 @@ TEST_P(RunSafetyTest, AnAnswerTheDiskCouldNotGiveIsNoMissingFile) {
   const std::string failing = PhasePoints(without34).at(6);  // in the databases, after the exchange
   without34.after = Snapshot(dir_);
   Restore(dir_, without34.before);
-  const std::string readBack = first(TracedOperations({}, 1, {"VANDORIL_FAULT=fail:" + failing}), "open database/country34.sav", std::stoul(failing));
+  const std::string readBack = firstOpen(TracedOperations({}, 1, {"VANDORIL_FAULT=fail:" + failing}), "database/country34.sav", std::stoul(failing));
   Restore(dir_, without34.before);
   const RunResult kept = RunPatch(dir_, {}, {"VANDORIL_FAULT=fail:" + failing + ",fail:" + readBack});
   EXPECT_TRUE(kept.exitStatus == 1 && Exists(kJournalFile) && Exists("database/country34.sav")) << kept.err;

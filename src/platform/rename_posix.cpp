@@ -1,12 +1,21 @@
 #include "platform/rename.h"
 
-#include <cerrno>
-#include <cstdio>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <cstdio>
+
+#include "platform/durable_files.h"
+
 namespace {
+
+// The folder that holds `path`.
+std::string FolderOf(const std::string& path) {
+  const std::size_t slash = path.find_last_of('/');
+  return slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+}
 
 // Fails with errno set to `error`.
 int Fail(int error) {
@@ -30,6 +39,13 @@ int RenameNoReplace(const std::string& from, const std::string& to) {
   // keeps the check atomic for regular files.
   if (S_ISREG(st.st_mode)) {
     if (link(from.c_str(), to.c_str()) == 0) {
+      // The new name must be on disk before the old one goes: a power cut
+      // may otherwise keep the unlink and lose the link, and the file.
+      if (!SyncDirectory(FolderOf(to))) {
+        const int error = errno;
+        unlink(to.c_str());
+        return Fail(error);
+      }
       if (unlink(from.c_str()) == 0) return 0;
       const int error = errno;
       unlink(to.c_str());  // back to the state before: only `from` names the file
