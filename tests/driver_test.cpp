@@ -2,6 +2,7 @@
 // with its exact console output (on Windows as the console shows it).
 #include <cstdlib>
 #include <filesystem>
+#include <regex>
 
 #include "test_support.h"
 
@@ -87,7 +88,9 @@ TEST_P(DriverTest, EveryDecisionWithItsExactOutput) {
 // The players' zip as they get it, with its checksum: unpacked into a game folder without an uninstaller, named in
 // letters outside Windows' code page (1252 here), it installs with its vandoril-patch.exe and uninstalls with its
 // Brisco-UnInstall.exe, started elsewhere, and every file comes back byte for byte.  The uninstaller ends with the
-// patch's status, and says so when the patch is not beside it or not installed.
+// patch's status, and says so when the patch is not beside it or not installed, naming its folder in its own letters:
+// in UTF-8 on standard error, a file, and in a console, which Wine makes on a terminal (script's, with input from
+// /dev/null, so that "pause" does not wait) and shows in UTF-8 there.
 TEST_F(GameFolderTest, TheReleaseZipInstallsAndUninstallsByItsOwnPrograms) {
   if (BuildsUnderTest().size() < 2) GTEST_SKIP() << "no Windows build";
   buildUnderTest = kWindowsBuild;
@@ -106,8 +109,10 @@ TEST_F(GameFolderTest, TheReleaseZipInstallsAndUninstallsByItsOwnPrograms) {
   EXPECT_EQ(uninstall.exitStatus, 0);
   EXPECT_EQ(ReadFile("editor.log"), "-master\n-master\n");
   EXPECT_TRUE(Snapshot(game) == pristine);
-  const RunResult notInstalled = RunWindowsProgram(dir_, game + "/Brisco-UnInstall.exe");
-  EXPECT_NE(notInstalled.out.find("is not installed in this folder"), std::string::npos) << notInstalled.out;
+  const RunResult notInstalled = RunWindowsProgram(dir_, game + "/Brisco-UnInstall.exe", {}, {"LC_ALL=C.UTF-8"},
+      R"(console() { script -qec "stty cols 250; $(printf "'%s' " "$@") </dev/null" /dev/null; }; console)");
+  EXPECT_TRUE(notInstalled.out.find("is not installed in this folder (") != std::string::npos &&
+              notInstalled.out.find("\\Игры ёж") != std::string::npos) << notInstalled.out;
   EXPECT_TRUE(Snapshot(game) == pristine) << "an uninstaller that installs";
   WriteFile("vandoril_06.dontdelete", "");
   fs::remove("art_03.big");
@@ -115,7 +120,8 @@ TEST_F(GameFolderTest, TheReleaseZipInstallsAndUninstallsByItsOwnPrograms) {
   fs::remove("vandoril-patch.exe");
   const RunResult alone = RunWindowsProgram(dir_, game + "/Brisco-UnInstall.exe");
   EXPECT_EQ(alone.exitStatus, 1);
-  EXPECT_NE(alone.err.find("vandoril-patch.exe was not found in the folder of this uninstaller"), std::string::npos);
+  EXPECT_NE(alone.err.find("vandoril-patch.exe was not found in the folder of this uninstaller (Z:" +
+                           std::regex_replace(game, std::regex("/"), "\\") + "), so"), std::string::npos) << alone.err;
   EXPECT_EQ(alone.out, kPause);
 }
 

@@ -99,11 +99,13 @@ std::string FullPathOf(const std::string& path) {
 }
 
 std::string UnlistedErrorText(unsigned long code) {
-  char* text = nullptr;
+  // The system's language may have letters outside ASCII: UTF-8, as all of the program's text.
+  wchar_t* text = nullptr;
   const DWORD length =
-      FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                     nullptr, code, 0, reinterpret_cast<char*>(&text), 0, nullptr);
-  std::string line = length > 0 ? std::string(text, length) : "The system error " + std::to_string(code) + " occurred.";
+      FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                     nullptr, code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+  std::string line = length > 0 ? NarrowPath(std::wstring(text, length))
+                                : "The system error " + std::to_string(code) + " occurred.";
   LocalFree(text);
   while (!line.empty() && (line.back() == '\n' || line.back() == '\r' || line.back() == ' ')) line.pop_back();
   return line;

@@ -1,3 +1,5 @@
 #include "platform/console.h"
 
 bool ConsoleClosesWithProgram() { return false; }
+
+void WriteConsolesInUtf16() {}

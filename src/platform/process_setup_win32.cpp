@@ -1,4 +1,7 @@
 #include "platform/process_setup.h"
 
-// Windows has no file-size signal: a failed write is reported as such.
-void SetUpProcess() {}
+#include "platform/console.h"
+
+// Windows has no file-size signal: a failed write is reported as such.  A
+// console shows the messages' letters as they are.
+void SetUpProcess() { WriteConsolesInUtf16(); }

@@ -4,8 +4,10 @@
 
 #include <string>
 
-// `path`, read in the system's ANSI code page, as UTF-16; backslashes stay.
+// `path`, read as UTF-8, as UTF-16; backslashes stay.  The program's text
+// is UTF-8 throughout, so that a name in any letters survives into its
+// messages whatever the system's code pages are.
 std::wstring WidePath(const std::string& path);
 
-// The reverse of WidePath, for messages.
+// The reverse of WidePath, for messages: UTF-16 text as UTF-8.
 std::string NarrowPath(const std::wstring& path);

@@ -10,6 +10,7 @@
 #include "installer/run_journal.h"
 #include "platform/console.h"
 #include "platform/files.h"
+#include "platform/process_setup.h"
 #include "platform/program_start.h"
 
 namespace {
@@ -21,6 +22,7 @@ void WaitForKey() { RunCommandInterpreter("pause", true); }
 }  // namespace
 
 int main() {
+  SetUpProcess();  // the folder in its messages may have letters outside the console's code page
   std::string folder;
   if (!EnterFolderOfThisProgram(folder) || !FileIsPresent(kPatch)) {
     std::cerr << "Brisco-UnInstall: " << kPatch << " was not found in the folder of this uninstaller (" << folder
