@@ -36,6 +36,15 @@ inline bool IsSwept(const std::string& line) {
   return std::set<int>{0, 1, 34, 35, 41, 50, 206}.count(country) != 0;
 }
 
+// Whether the traced operation `line` is a lookup or a listing, which changes nothing.
+inline bool IsLookup(const std::string& line) {
+  std::istringstream words(line);
+  std::string number, function;
+  words >> number >> function;
+  return std::set<std::string>{"stat", "lstat", "fstatat", "statx", "access", "faccessat", "opendir", "GetFileAttributesW",
+                               "GetFileAttributesExW", "FindFirstFileW"}.count(function) != 0;
+}
+
 // A call of a data trace as a line of the plain trace: "N function path ...".
 inline std::string TraceLine(const TracedCall& call) {
   std::string line = std::to_string(call.number) + " " + call.function;
