@@ -1,5 +1,6 @@
 #include "database/country_references.h"
 
+#include <cerrno>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -91,9 +92,13 @@ void SwapCountryReferences() {
   for (int number = kFirstCountry; number <= kLastCountry; ++number) {
     const std::string baseName = "country" + std::to_string(number);
     const std::string backupName = baseName + (HasTmpBackup(number) ? "_tmp.sav" : ".sav");
-    RunShell("move database\\" + baseName + ".sav database\\bak\\" + backupName);
+    const std::string live = "database/" + baseName + ".sav", backup = "database/bak/" + backupName;
+    // A database still in place after a failed move is never written over.
+    if (RunShell("move database\\" + baseName + ".sav database\\bak\\" + backupName) != 0) {
+      FailIfNotMoved(live, backup, errno);
+    }
     PrintProgressDot();
-    OpenDatabaseRewrite("database/bak/" + backupName, "database/" + baseName + ".sav");
+    OpenDatabaseRewrite(backup, live);
     SwapIdsInRecords();
     CloseStepFiles();
   }

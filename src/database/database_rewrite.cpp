@@ -1,13 +1,10 @@
 #include "database/database_rewrite.h"
 
-#include <cerrno>
-
 #include "installer/run_control.h"
 #include "installer/shared_state.h"
 
 void OpenDatabaseRewrite(const std::string& backup, const std::string& live, const std::string& liveBackup) {
   const std::string& ownBackup = liveBackup.empty() ? backup : liveBackup;
-  FailIfNotMoved(live, ownBackup, errno);
   // Unless the database to read did not exist when the run began: something
   // stands under the backup name that cannot be read, or the database cannot
   // be written.

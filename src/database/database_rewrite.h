@@ -9,8 +9,8 @@
 // its backup, which is `liveBackup` when that is not `backup` itself.
 // When the database to read did not exist as the run began, `live` is
 // created empty and the input stays closed, so that the rewrite reads
-// nothing.  Fails the run when `live` is
-// still in place (its move failed), when something stands under `backup` that
+// nothing.  The caller has checked that `live` no longer stands (its move
+// did not fail).  Fails the run when something stands under `backup` that
 // cannot be read, or when `live` cannot be written.  The caller then rewrites
 // and calls CloseStepFiles().
 void OpenDatabaseRewrite(const std::string& backup, const std::string& live, const std::string& liveBackup = {});

@@ -31,6 +31,7 @@ bool progressLineOpen = false;
 
 // The backup and the target of the current step, opened once more for the
 // hints of HandStepDataToDisk(); -1 when not open.
+bool hintsOpened = false;
 int inputHints = -1;
 int outputHints = -1;
 
@@ -48,6 +49,7 @@ void CloseHints() {
   CloseForHints(inputHints);
   CloseForHints(outputHints);
   inputHints = outputHints = -1;
+  hintsOpened = false;
 }
 
 // Larger buffers than the default keep system calls few on big files.
@@ -65,14 +67,18 @@ bool OpenStepFiles(const std::string& backup, const std::string& target, const s
   sharedInput.rdbuf()->pubsetbuf(inputBuffer, kStreamBufferSize);
   sharedOutput.rdbuf()->pubsetbuf(outputBuffer, kStreamBufferSize);
 
-  // A directory cannot be read as a backup (POSIX would let it be opened and
-  // fail only on the first read, after the target had been emptied).
-  const PathLookup input = LookUp(backup);
   errno = 0;
-  if (input.state == PathPresent && input.kind != Folder) {
-    OpenedWhileHeld([&] { return sharedInput.open(backup, std::ios::in | std::ios::binary), sharedInput.is_open(); });
+  OpenedWhileHeld([&] { return sharedInput.open(backup, std::ios::in | std::ios::binary), sharedInput.is_open(); });
+  openError = LastFileError();
+  // POSIX opens a folder too, and fails only at the first read: that read
+  // (which fills the stream's buffer for the step) comes before the target
+  // is emptied.
+  if (sharedInput.is_open()) {
+    errno = 0;
+    sharedInput.peek();
+    if (errno != 0) openError = errno, sharedInput.close();
+    sharedInput.clear();
   }
-  openError = input.state == PathUnknown ? input.error : input.kind == Folder ? EISDIR : LastFileError();
   // A target that stands, or may stand, keeps its content.
   if (!sharedInput.is_open() && LookUp(target).state != PathAbsent) {
     sharedOutput.setstate(std::ios::failbit);
@@ -85,17 +91,19 @@ bool OpenStepFiles(const std::string& backup, const std::string& target, const s
     return sharedOutput.open(target, std::ios::out | std::ios::trunc | std::ios::binary), sharedOutput.is_open();
   });
   if (sharedInput.is_open()) openError = LastFileError();
-  const bool open = sharedInput.is_open() && sharedOutput.is_open();
   CloseHints();
-  if (open) {
-    inputHints = OpenForHints(backup);
-    outputHints = OpenForHints(target);
-  }
-  return open;
+  return sharedInput.is_open() && sharedOutput.is_open();
 }
 
 void HandStepDataToDisk() {
-  if (outputHints < 0) return;
+  if (!sharedInput.is_open() || !sharedOutput.is_open()) return;
+  // Opened for a big file only, at its first block: on a small one the
+  // hints would cost more calls than they save.
+  if (!hintsOpened) {
+    hintsOpened = true;
+    inputHints = OpenForHints(currentBackup);
+    outputHints = OpenForHints(currentTarget);
+  }
   StartWritingToDisk(outputHints);
   // Everything before the read position has been taken out of the stream.
   const std::streamoff read = sharedInput.tellg();

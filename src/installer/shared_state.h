@@ -34,8 +34,9 @@ bool OpenStepFiles(const std::string& backup, const std::string& target, const s
 
 // Copies the input from its end-of-file mark on (NoteEndOfFileMark()), if it
 // has one, to sharedOutput; closes sharedInput, then sharedOutput, and resets
-// both to good; asks the system to start writing the target to disk and to
-// drop the backup from memory (see HandStepDataToDisk()).  When a read of the
+// both to good; after HandStepDataToDisk() was called, asks the system to
+// start writing the rest of the target to disk and to drop the backup from
+// memory.  When a read of the
 // backup failed (other than at its end) or a write or the close of the target
 // failed, fails the run with a message naming the file.  Otherwise records
 // the target as rewritten.
@@ -43,8 +44,9 @@ void CloseStepFiles();
 
 // Between blocks of a big file: asks the system to start writing to disk
 // what sharedOutput has passed on so far, and to drop from memory what
-// sharedInput has read of the backup.  Costs a few system calls; does
-// nothing when the step's files are not open.
+// sharedInput has read of the backup.  Costs a few system calls (and opens
+// the files for the hints at its first call); does nothing when the step's
+// files are not open.
 void HandStepDataToDisk();
 
 // Moves `file` to `backup` by a rename that never replaces anything.  A file
