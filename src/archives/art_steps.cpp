@@ -4,6 +4,7 @@
 
 #include "archives/art_rules.h"
 #include "archives/block_scanner.h"
+#include "installer/messages.h"
 #include "installer/run_control.h"
 #include "installer/shared_state.h"
 
@@ -13,8 +14,8 @@ namespace {
 void PatchArchive(const char* archive, const char* backup, const std::vector<SubstitutionRule>& rules,
                   bool countPasses) {
   PrintProgressDot();
-  MoveToBackup(archive, backup, "error2!!!");
-  if (!OpenStepFiles(backup, archive)) FailRun(DescribeOpenFailure(), "error2!!!");
+  MoveToBackup(archive, backup, kArchiveStepError);
+  if (!OpenStepFiles(backup, archive)) FailRun(DescribeOpenFailure(), kArchiveStepError);
   // Each block goes to disk, and the backup's block leaves memory, while the
   // next one is scanned.
   ScanAndReplace(sharedInput, sharedOutput, rules, countPasses, kScanBlockSize, HandStepDataToDisk);

@@ -5,6 +5,8 @@
 
 #include "database/line_rewriting.h"
 #include "installer/run_shell.h"
+#include "installer/game_files.h"
+#include "installer/messages.h"
 #include "installer/run_control.h"
 #include "installer/shared_state.h"
 #include "platform/durable_files.h"
@@ -40,21 +42,9 @@ void WriteRecord(const Record& record) {
   for (const std::string& line : record) WriteSharedLine(line);
 }
 
-// "no San Marino record", "2 San Marino records", or "" when there is one.
-std::string DescribeCount(int count, const char* country) {
-  if (count == 0) return std::string("no ") + country + " record";
-  if (count > 1) return std::to_string(count) + " " + country + " records";
-  return "";
-}
-
 // One line on standard error saying why the records were not exchanged.
 void WarnListLeftAsItWas(int sanMarinoCount, int netherlandsCount) {
-  std::string problems = DescribeCount(sanMarinoCount, "San Marino");
-  const std::string netherlands = DescribeCount(netherlandsCount, "Netherlands");
-  if (!problems.empty() && !netherlands.empty()) problems += " and ";
-  problems += netherlands;
-  PrintWarning("\"" + std::string(kList) + "\" has " + problems +
-               " where exactly one of each is needed; the country list was left as it was.");
+  PrintWarning(CountryRecordsWrong(kList, sanMarinoCount, netherlandsCount));
 }
 
 }  // namespace
@@ -66,10 +56,10 @@ void PatchCountryList() {
   // the disk without it would take them nowhere.
   const PathLookup backupFolder = LookUp("database/bak");
   if (backupFolder.state == PathUnknown) {
-    FailRun("it cannot be told whether \"database\\bak\" exists" + Because(backupFolder.error), "error!!!");
+    FailRun(CannotTellWhetherExists(kBackupFolderAsShown) + Because(backupFolder.error), kTextStepError);
   }
   if (backupFolder.state == PathPresent && !SyncDirectory("database")) {
-    FailRun("the folder \"database\" could not be written to disk" + Because(errno), "error!!!");
+    FailRun(FolderNotWrittenToDisk(kDatabaseFolder) + Because(errno), kTextStepError);
   }
   PrintProgressDot();
   RunShell("move database\\countries.sav database\\bak\\countries.sav");
@@ -78,8 +68,8 @@ void PatchCountryList() {
   // The list may be rewritten only once its content lies in the backup: a
   // list still in place means the move failed (for instance because an
   // earlier run left a backup behind), and the list must stay as it is.
-  FailIfNotMoved(kList, kBackup, moveError, "error!!!");
-  if (!OpenStepFiles(kBackup, kList)) FailRun(DescribeOpenFailure(), "error!!!");
+  FailIfNotMoved(kList, kBackup, moveError, kTextStepError);
+  if (!OpenStepFiles(kBackup, kList)) FailRun(DescribeOpenFailure(), kTextStepError);
 
   // First pass: collect both records and count how often each occurs.
   Record sanMarino, netherlands;

@@ -1,6 +1,7 @@
 #include "database/results_script.h"
 
 #include "database/line_rewriting.h"
+#include "installer/messages.h"
 #include "installer/run_control.h"
 #include "installer/shared_state.h"
 
@@ -27,8 +28,8 @@ const Replacement kReplacements[] = {
 
 void PatchResultsScript() {
   PrintProgressDot();
-  MoveToBackup(kScript, kBackup, "error!!!");
-  if (!OpenStepFiles(kBackup, kScript)) FailRun(DescribeOpenFailure(), "error!!!");
+  MoveToBackup(kScript, kBackup, kTextStepError);
+  if (!OpenStepFiles(kBackup, kScript)) FailRun(DescribeOpenFailure(), kTextStepError);
 
   while (ReadSharedLine(sharedLineBuffer)) {
     for (const Replacement& row : kReplacements) {

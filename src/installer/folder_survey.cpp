@@ -3,7 +3,7 @@
 #include <cerrno>
 
 #include "installer/game_files.h"
-#include "installer/run_control.h"
+#include "installer/messages.h"
 #include "platform/files.h"
 
 namespace {
@@ -14,7 +14,7 @@ bool Refuse(std::string& problem, const std::string& what, int error) {
 }
 
 bool CannotTell(std::string& problem, const std::string& name, int error) {
-  return Refuse(problem, "it cannot be told whether \"" + name + "\" exists", error);
+  return Refuse(problem, CannotTellWhetherExists(name), error);
 }
 
 // False, with `problem`, when `folder` stands but is not a folder that the
@@ -24,10 +24,10 @@ bool FolderIsUsable(const char* folder, std::string& problem) {
   const PathLookup found = LookUp(folder);
   if (found.state == PathUnknown) return CannotTell(problem, folder, found.error);
   if (found.state == PathAbsent) return true;  // made by the run, or the run fails on its first file there
-  if (found.kind == Link) return Refuse(problem, std::string("\"") + folder + "\" is a link, not a folder", 0);
-  if (found.kind != Folder) return Refuse(problem, std::string("\"") + folder + "\" is not a folder", 0);
+  if (found.kind == Link) return Refuse(problem, IsALinkNotAFolder(folder), 0);
+  if (found.kind != Folder) return Refuse(problem, IsNotAFolder(folder), 0);
   if (!FolderCanBeChanged(folder, error)) {
-    return Refuse(problem, std::string("the folder \"") + folder + "\" cannot be listed and written", error);
+    return Refuse(problem, FolderNotListedAndWritten(folder), error);
   }
   return true;
 }
@@ -59,9 +59,9 @@ bool SurveyGameFolder(std::vector<std::string>& absent, std::string& problem) {
       absent.push_back(file);
     } else if (file != kInstallMarker && file != kDatabaseFolder) {
       // A file that a step moves to its backup and reads back.
-      if (found.kind == Folder) return Refuse(problem, "\"" + file + "\" is a folder, not a file", 0);
+      if (found.kind == Folder) return Refuse(problem, IsAFolderNotAFile(file), 0);
       errno = 0;
-      if (!FileIsPresent(file)) return Refuse(problem, "\"" + file + "\" cannot be read", errno != 0 ? LastFileError() : EIO);
+      if (!FileIsPresent(file)) return Refuse(problem, CannotBeRead(file), errno != 0 ? LastFileError() : EIO);
     }
   }
   return true;

@@ -17,6 +17,7 @@
 #include "installer/remove_backups.h"
 #include "installer/repair.h"
 #include "installer/game_files.h"
+#include "installer/messages.h"
 #include "installer/run_control.h"
 #include "installer/run_journal.h"
 #include "installer/run_shell.h"
@@ -27,27 +28,6 @@
 #include "platform/shadow_copies.h"
 
 namespace {
-
-const char kEditorMissing[] =
-    "Veldo-Editor wasn't found. That means you haven't installed the editor or this patch was not placed in the "
-    "Veldo-Folder. Patch will not be installed.";
-const char kBetaPatchFound[] =
-    "Beta Patch found. Please uninstall the Betapatch first. Therefor you need the Betapatch-Installer.";
-const char k2005PatchFound[] =
-    "Patch for Veldo 2005 found. Please uninstall the Veldo2005 patch first. Therefor you need the Veldo 2005 "
-    "patch-Installer.";
-const char kAfterUninstallation[] = "After uninstallation, execute this patch again to install it.";
-const char kAlreadyInstalled[] = "Patch is already installed. Aborting installation.";
-const char kHowToUninstall[] = "To uninstall the patch please execute the file \"Brisco-UnInstall.exe\".";
-const char kAttention[] =
-    "ATTENTION: Before installing new database updates or game updates you have to uninstall this patch by "
-    "executing the file \"Brisco-UnInstall.exe\". Otherwise your database will be corrupt. After installing the "
-    "updates this patch can be installed again.\n\n";
-const char kWaiting[] = "This will take some time. Please wait until the window closes...";
-
-const char kAnotherRun[] =
-    "another run of the patch is working in this folder. Wait until it has finished (its window "
-    "closes), then run the patch again if you need to. Nothing was changed.";
 
 // Ends a run: waits for a key press and returns `exitStatus`.
 int Pause(int exitStatus = 0) {
@@ -65,62 +45,37 @@ int RefuseWithStatusOne(const std::string& message) {
 // Backups found without a journal were not made by a run of this program
 // that could still be undone: they are never read, moved over or deleted.
 int RefuseBackupsInTheWay(const std::vector<std::string>& backups) {
-  std::string names;
-  for (const std::string& backup : backups) names += (names.empty() ? "\"" : ", \"") + backup + "\"";
-  return RefuseWithStatusOne(
-      "backups that no run of this patch is working with are in the game folder: " + names +
-      ". Nothing was changed. They may be left over from an older patch or copied there by hand, and may hold the "
-      "only copy of a game file (\"art_01.bak\" of \"art_01.big\", \"script/Results.bak\" of "
-      "\"script/Results.txt\", \"database\\bak\" of files of the folder \"database\"). Put back what you need, "
-      "move them out of the game folder, and run the patch again.");
+  return RefuseWithStatusOne(BackupsInTheWay(backups));
 }
 
 // A marker that exists (or may exist) but cannot be opened says neither "installed" nor
 // "not installed": an install over an installed patch would undo it and
 // leave the marker claiming the opposite.
-int RefuseUnreadableMarker() {
-  return RefuseWithStatusOne(std::string("the install marker \"") + kInstallMarker +
-                             "\" exists but cannot be read, so it is not known whether the patch is installed. "
-                             "Nothing was changed. Make the file readable, or delete it if the patch is not "
-                             "installed, and run the patch again.");
-}
+int RefuseUnreadableMarker() { return RefuseWithStatusOne(UnreadableMarker()); }
 
 // The run's journal names the marker from its first write (BeginRun()).
 void CreateInstallMarker() {
   std::ofstream(kInstallMarker, std::ios::out | std::ios::trunc);
-  if (!FileIsPresent(kInstallMarker)) FailRun(std::string("the install marker \"") + kInstallMarker + "\" could not be created");
+  if (!FileIsPresent(kInstallMarker)) FailRun(MarkerNotCreated());
 }
 
 void DeleteInstallMarker() {
   RunShell("del vandoril_06.dontdelete");
   const PathLookup marker = LookUp(kInstallMarker);
   if (marker.state != PathAbsent) {
-    FailRun(std::string("the install marker \"") + kInstallMarker + "\" could not be deleted" +
-            Because(marker.state == PathUnknown ? marker.error : 0));
+    FailRun(MarkerNotDeleted() + Because(marker.state == PathUnknown ? marker.error : 0));
   }
 }
 
 // Shadow copies of the run's files: a game that reads them would never see
 // what the run changes in its folder.
 int RefuseShadowCopies(const std::vector<std::string>& files) {
-  std::string names;
-  for (const std::string& file : files) names += (names.empty() ? "\"" : ", \"") + file + "\"";
-  return RefuseWithStatusOne(
-      "Windows keeps copies of game files for your account in the folder \"" + ShadowCopyFolder() + "\": " + names +
-      ". Windows made them when the game or the editor saved those files without administrator rights, and the "
-      "game reads them instead of the files in its own folder, so a patch of the game folder would not reach the "
-      "game. Nothing was changed. Move them into the game folder, replacing the files there, then run the patch "
-      "again (as administrator, if the game folder asks for it).");
+  return RefuseWithStatusOne(ShadowCopiesInTheWay(ShadowCopyFolder(), files));
 }
 
 // A run that could not be undone if it failed, or that could not tell which
 // of its files exist, does not begin.
-int RefuseUnsafeRun(const std::string& problem) {
-  return RefuseWithStatusOne(problem +
-                             ". Nothing was changed: the patch does not begin a run that it could not undo. Put that "
-                             "file or folder right (the game's own, readable and writable for your account), then "
-                             "run the patch again.");
-}
+int RefuseUnsafeRun(const std::string& problem) { return RefuseWithStatusOne(UnsafeRun(problem)); }
 
 int Refuse(const char* first, const char* second) {
   std::cout << first << std::endl;

@@ -7,14 +7,9 @@
 
 #include "installer/crc32.h"
 #include "installer/game_files.h"
-#include "installer/run_control.h"
+#include "installer/messages.h"
 #include "platform/durable_files.h"
 #include "platform/files.h"
-
-const char kPutBackByHand[] =
-    "If this message comes back, put the folder right by hand: for each file named above that could not be put "
-    "back, move whatever stands under its name out of the game folder and give its backup that name; then run the "
-    "patch again: it finishes putting the folder back.";
 
 namespace {
 
@@ -25,13 +20,11 @@ bool Note(std::string& problem, const std::string& what, int error) {
   return false;
 }
 
-std::string Quoted(const std::string& name) { return "\"" + name + "\""; }
-
 // Looks `path` up; notes that its existence cannot be told when the system
 // cannot answer.
 PathLookup LookUpNoting(const std::string& path, std::string& problem, bool& ok) {
   const PathLookup found = LookUp(path);
-  if (found.state == PathUnknown) ok = Note(problem, "it cannot be told whether " + Quoted(path) + " exists", found.error);
+  if (found.state == PathUnknown) ok = Note(problem, CannotTellWhetherExists(path), found.error);
   return found;
 }
 
@@ -41,7 +34,7 @@ bool SyncFolders(std::string& problem) {
   for (const char* folder : {".", "script", kDatabaseFolder}) {
     const PathLookup found = LookUpNoting(folder, problem, synced);
     if (found.state == PathPresent && found.kind == Folder && !SyncDirectory(folder)) {
-      synced = Note(problem, Quoted(folder) + " could not be written to disk", errno);
+      synced = Note(problem, CouldNotBeWrittenToDisk(folder), errno);
     }
   }
   return synced;
@@ -57,13 +50,13 @@ bool PutBack(const SavedFile& saved, std::string& problem) {
   int error = 0;
   switch (SameFile(saved.backup, saved.file, error)) {
     case OneFile:
-      return RemoveFileForced(saved.backup) || Note(problem, Quoted(saved.backup) + " could not be deleted", errno);
+      return RemoveFileForced(saved.backup) || Note(problem, CouldNotBeDeleted(saved.backup), errno);
     case SameFileUnknown:
-      return Note(problem, Quoted(saved.backup) + " could not be put back as " + Quoted(saved.file), error);
+      return Note(problem, CouldNotBePutBackAs(saved.backup, saved.file), error);
     case DifferentFiles: break;
   }
   return MoveReplacing(saved.backup, saved.file) ||
-         Note(problem, Quoted(saved.backup) + " could not be put back as " + Quoted(saved.file), errno);
+         Note(problem, CouldNotBePutBackAs(saved.backup, saved.file), errno);
 }
 
 // Puts every file back from its backup and makes that durable.
@@ -74,7 +67,7 @@ bool PutEveryFileBack(std::string& problem) {
   const PathLookup folder = LookUpNoting(kBackupFolder, problem, back);
   const bool folderUsable = folder.state == PathAbsent || (folder.state == PathPresent && folder.kind == Folder);
   if (folder.state == PathPresent && !folderUsable) {
-    back = Note(problem, Quoted(kBackupFolderAsShown) + " is not a folder, so the files in it could not be put back", 0);
+    back = Note(problem, NotAFolderSoNotPutBack(kBackupFolderAsShown), 0);
   }
   for (const SavedFile& saved : SavedFiles()) {
     if (saved.backup.compare(0, 13, "database/bak/") == 0 && !folderUsable) continue;
@@ -83,7 +76,7 @@ bool PutEveryFileBack(std::string& problem) {
   // What was put back must be on disk before anything is deleted, above all
   // the folder "database/bak" that it came from.
   if (folder.state == PathPresent && folderUsable && !SyncDirectory(kBackupFolder)) {
-    back = Note(problem, Quoted(kBackupFolderAsShown) + " could not be written to disk", errno);
+    back = Note(problem, CouldNotBeWrittenToDisk(kBackupFolderAsShown), errno);
   }
   return SyncFolders(problem) && back;
 }
@@ -96,21 +89,21 @@ bool RemoveBackupFolder(std::string& problem) {
   const PathLookup folder = LookUpNoting(kBackupFolder, problem, removed);
   if (folder.state != PathPresent) return removed;
   if (folder.kind != Folder) {
-    return RemoveFileForced(kBackupFolder) || Note(problem, Quoted(kBackupFolderAsShown) + " could not be deleted", errno);
+    return RemoveFileForced(kBackupFolder) || Note(problem, CouldNotBeDeleted(kBackupFolderAsShown), errno);
   }
   std::error_code ec;
   std::vector<std::string> files;
   for (std::filesystem::directory_iterator it(kBackupFolder, ec), end; !ec && it != end; it.increment(ec)) {
     files.push_back(it->path().generic_string());
   }
-  if (ec) return Note(problem, "the folder " + Quoted(kBackupFolderAsShown) + " could not be listed", ec.value());
+  if (ec) return Note(problem, FolderNotListed(kBackupFolderAsShown), ec.value());
   for (const std::string& file : files) {
     const PathLookup found = LookUpNoting(file, problem, removed);
     if (found.state != PathPresent || found.kind == Folder) continue;  // a folder: the removal below names it
-    if (!RemoveFileForced(file)) removed = Note(problem, Quoted(file) + " could not be deleted", errno);
+    if (!RemoveFileForced(file)) removed = Note(problem, CouldNotBeDeleted(file), errno);
   }
   if (removed && !RemoveEmptyFolder(kBackupFolder)) {
-    removed = Note(problem, Quoted(kBackupFolderAsShown) + " could not be removed", errno);
+    removed = Note(problem, CouldNotBeRemoved(kBackupFolderAsShown), errno);
   }
   return removed;
 }
@@ -143,14 +136,14 @@ Ownership OwnerOf(const RunJournal& journal, const std::string& file, int& error
 bool DeleteCreatedFiles(const RunJournal& journal, std::string& problem) {
   bool deleted = true;
   for (const char* file : kIntermediateFiles) {
-    if (!RemoveFileForced(file)) deleted = Note(problem, Quoted(file) + " could not be deleted", errno);
+    if (!RemoveFileForced(file)) deleted = Note(problem, CouldNotBeDeleted(file), errno);
   }
   for (const std::string& file : journal.created) {
     if (file == kDatabaseFolder) continue;
     int error = 0;
     const Ownership owner = OwnerOf(journal, file, error);
-    if (owner == CannotTell) deleted = Note(problem, "it cannot be told whether this run made " + Quoted(file), error);
-    if (owner == TheRuns && !RemoveFileForced(file)) deleted = Note(problem, Quoted(file) + " could not be deleted", errno);
+    if (owner == CannotTell) deleted = Note(problem, CannotTellWhetherTheRunMade(file), error);
+    if (owner == TheRuns && !RemoveFileForced(file)) deleted = Note(problem, CouldNotBeDeleted(file), errno);
   }
   return deleted;
 }
@@ -163,8 +156,8 @@ bool RemoveMadeDatabaseFolder(const RunJournal& journal, std::string& problem) {
   if (folder.state != PathPresent || folder.kind != Folder) return removed;
   std::error_code ec;
   const bool empty = std::filesystem::is_empty(kDatabaseFolder, ec);
-  if (ec) return Note(problem, "the folder \"database\" could not be listed", ec.value());
-  if (empty && !RemoveEmptyFolder(kDatabaseFolder)) return Note(problem, "the folder \"database\" could not be removed", errno);
+  if (ec) return Note(problem, FolderNotListed(kDatabaseFolder), ec.value());
+  if (empty && !RemoveEmptyFolder(kDatabaseFolder)) return Note(problem, FolderNotRemoved(kDatabaseFolder), errno);
   return true;
 }
 
@@ -175,7 +168,7 @@ bool RestoreInstallMarker(std::string& problem) {
   std::ofstream(kInstallMarker, std::ios::out | std::ios::trunc);
   const PathLookup marker = LookUp(kInstallMarker);
   return marker.state == PathPresent ||
-         Note(problem, Quoted(kInstallMarker) + " could not be created again", marker.state == PathAbsent ? EIO : marker.error);
+         Note(problem, CouldNotBeCreatedAgain(kInstallMarker), marker.state == PathAbsent ? EIO : marker.error);
 }
 
 }  // namespace
@@ -190,14 +183,14 @@ bool RollBackRun(const RunJournal& journal, std::string& problem) {
   if (!RemoveMadeDatabaseFolder(journal, problem)) undone = false;
   if (journal.uninstall && !RestoreInstallMarker(problem)) undone = false;
   if (!SyncFolders(problem)) undone = false;
-  if (undone && !DeleteJournal()) undone = Note(problem, Quoted(kJournalFile) + " could not be deleted", errno);
+  if (undone && !DeleteJournal()) undone = Note(problem, CouldNotBeDeleted(kJournalFile), errno);
   return undone;
 }
 
 bool FinishDeletingBackups(std::string& problem) {
   bool removed = true;
   for (const char* backup : kFileBackups) {
-    if (!RemoveFileForced(backup)) removed = Note(problem, Quoted(backup) + " could not be deleted", errno);
+    if (!RemoveFileForced(backup)) removed = Note(problem, CouldNotBeDeleted(backup), errno);
   }
   if (!RemoveBackupFolder(problem)) removed = false;
   // Deleting the journal next must not reach the disk before these deletions do.

@@ -10,9 +10,6 @@
 
 #include "installer/run_journal.h"
 
-// What to do by hand when a roll-back fails again and again.
-extern const char kPutBackByHand[];
-
 // Puts every file back from its backup (the backup replacing the file, or,
 // where a move stopped halfway left two names of one file, the backup name
 // deleted) and makes that durable; only then deletes the intermediate files

@@ -3,12 +3,12 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
-#include <cstring>
 #include <iostream>
 #include <map>
 
 #include "installer/crc32.h"
 #include "installer/game_files.h"
+#include "installer/messages.h"
 #include "installer/roll_back.h"
 #include "installer/run_journal.h"
 #include "installer/run_shell.h"
@@ -26,16 +26,9 @@ std::vector<std::string> absentAtStart;  // the run's files that did not exist a
 // Each rewritten file, with the file that held its content before the run.
 std::map<std::string, std::string> rewrittenFiles;
 
-const char kNotWritable[] =
-    "The game folder cannot be written: access is denied, or it lies on a read-only medium. "
-    "If the game is installed under \"Program Files\", run the patch as administrator (right-click it and choose "
-    "\"Run as administrator\") from the account that plays the game: the patch looks for the copies of the game's "
-    "files that Windows keeps for that account in VirtualStore, which the game reads instead of its own. If "
-    "the folder is on a read-only medium, copy the game to a writable disk first. Nothing was changed.";
-
 [[noreturn]] void EndWithError(const std::string& message, const char* errorText) {
   std::cout.flush();
-  std::cerr << (ProgressLineOpen() ? "\n" : "") << "vandoril-patch: " << message << "\n" << errorText << std::flush;
+  std::cerr << (ProgressLineOpen() ? "\n" : "") << kMessagePrefix << message << "\n" << errorText << std::flush;
   std::exit(EndFailedRun());
 }
 
@@ -55,13 +48,11 @@ void CommitJournal(const RunJournal& next) {
     journal = next;
     return;
   }
-  const std::string failed = std::string("the run journal \"") + kJournalFile + "\" could not be written" + Because(errno);
+  const std::string failed = JournalCouldNotBeWritten() + Because(errno);
   if (result == JournalNotWritten) FailRun(failed);
   sharedInput.close();
   sharedOutput.close();
-  EndWithError(failed + ". The run stopped there and changed nothing more, so the game folder is neither as it was "
-                        "nor fully patched. Close every program that uses the game's files and run the patch again: "
-                        "it repairs the game folder.", "");
+  EndWithError(RunStoppedHalfway(failed), "");
 }
 
 }  // namespace
@@ -77,9 +68,7 @@ void BeginRun(bool uninstall, const std::vector<std::string>& absent) {
     const int error = errno;
     DeleteJournal();
     if (IsNotWritableError(error)) EndWithError(kNotWritable, "");
-    EndWithError(std::string("The run journal \"") + kJournalFile + "\" could not be written" + Because(error) +
-                     ". Nothing was changed.",
-                 "");
+    EndWithError(JournalNotBegun(Because(error)), "");
   }
   runBegun = true;
 }
@@ -91,7 +80,7 @@ bool BackupNeverExisted(const std::string& backup) {
 void NoteFileToCreate(const std::string& file) {
   if (!runBegun || !Named(absentAtStart, file)) return;
   const PathLookup found = LookUp(file);
-  if (found.state == PathUnknown) FailRun("it cannot be told whether \"" + file + "\" exists" + Because(found.error));
+  if (found.state == PathUnknown) FailRun(CannotTellWhetherExists(file) + Because(found.error));
   if (found.state == PathPresent) return;
   RunJournal next = journal;
   const auto written = std::find_if(next.written.begin(), next.written.end(),
@@ -110,11 +99,11 @@ void NoteCreatedFileWritten(const std::string& file) {
   if (!runBegun || !Named(journal.created, file)) return;
   WrittenFile written{file, 0, 0};
   if (!FileSizeAndCrc32(file, written.size, written.crc)) {
-    FailRun("\"" + file + "\" could not be read back" + Because(errno));
+    FailRun(CouldNotBeReadBack(file) + Because(errno));
   }
   // An empty file tells itself apart from any that a player puts there.
   if (written.size == 0) return;
-  if (!SyncFile(file)) FailRun("\"" + file + "\" could not be written to disk" + Because(errno));
+  if (!SyncFile(file)) FailRun(CouldNotBeWrittenToDisk(file) + Because(errno));
   RunJournal next = journal;
   next.written.push_back(written);
   CommitJournal(next);
@@ -124,17 +113,10 @@ void FailRun(const std::string& what, const char* errorText) {
   // Open files could be neither moved back nor deleted on Windows.
   sharedInput.close();
   sharedOutput.close();
-  std::string message = what + ".";
-  if (runBegun) {
-    std::string problem;
-    if (RollBackRun(journal, problem)) {
-      message += " Nothing was changed: the run was undone and every file is as it was before it.";
-    } else {
-      message += " Undoing the run failed as well: " + problem +
-                 ". Close every program that uses the game's files and run the patch again: it puts the game folder "
-                 "back as it was before this run. " + kPutBackByHand;
-    }
-  }
+  std::string problem;
+  const std::string message = !runBegun                        ? what + "."
+                              : RollBackRun(journal, problem) ? FailedAndUndone(what)
+                                                              : FailedAndNotUndone(what, problem);
   EndWithError(message, errorText);
 }
 
@@ -143,13 +125,13 @@ void NoteRewrittenFile(const std::string& file, const std::string& previous) { r
 void MakeRunDurable() {
   for (const auto& [file, previous] : rewrittenFiles) {
     if (!SyncFileWithPermissionsOf(file, previous)) {
-      FailRun("\"" + file + "\" could not be written to disk with its permissions" + Because(errno));
+      FailRun(NotWrittenWithItsPermissions(file) + Because(errno));
     }
   }
   // A file moved into "database/bak" stays in its old place on disk until both folders are flushed.
   for (const char* folder : {".", "script", "database", "database/bak"}) {
     if (!SyncDirectory(folder)) {
-      FailRun(std::string("the folder \"") + folder + "\" could not be written to disk" + Because(errno));
+      FailRun(FolderNotWrittenToDisk(folder) + Because(errno));
     }
   }
   RunJournal next = journal;
@@ -164,33 +146,13 @@ int EndRun() {
   std::string problem;
   const bool removed = FinishDeletingBackups(problem);
   if (removed && DeleteJournal()) return 0;
-  if (removed) problem = std::string("\"") + kJournalFile + "\" could not be deleted" + Because(errno);
+  if (removed) problem = CouldNotBeDeleted(kJournalFile) + Because(errno);
   std::cout.flush();
-  std::cerr << "\nvandoril-patch: the patch is " << (journal.uninstall ? "removed" : "installed")
-            << " and every file is written, but " << problem
-            << ". Close every program that uses the game's files and run the patch again: it finishes removing the "
-               "backups.\n"
-            << std::flush;
+  std::cerr << "\n" << kMessagePrefix << BackupsNotRemoved(journal.uninstall, problem) << "\n" << std::flush;
   return EndFailedRun();
 }
 
 int EndFailedRun() {
   if (ConsoleClosesWithProgram()) RunShell("pause");
   return 1;
-}
-
-std::string Because(int error, bool anyReason) {
-  switch (error) {
-    case 0: return "";
-    case EBUSY:
-    case ETXTBSY: return " (the file is in use by another program: close Veldo, the editor and any program that has the file "
-                         "open, then run the patch again)";
-    case EACCES:
-    case EPERM:
-    case EROFS: return " (access is denied: make the game's files writable, or run the patch as administrator from the "
-                       "account that plays the game, so that it finds any copies of them in that account's VirtualStore)";
-    case ENOSPC:
-    case EFBIG: return " (the disk is full: free some space on it, then run the patch again)";
-    default: return anyReason ? std::string(" (") + std::strerror(error) + ")" : "";
-  }
 }

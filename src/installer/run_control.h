@@ -63,9 +63,3 @@ int EndRun();
 // console window would close with the program, so that the message stays
 // readable.  Returns 1.
 int EndFailedRun();
-
-// Why a file operation failed with the errno value `error`, as " (...)" to
-// follow what failed, in words a player can act on where there are such
-// (a file in use by another program, access denied, a full disk); "" for 0,
-// and for any other reason when `anyReason` is false.
-std::string Because(int error, bool anyReason = true);

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <iostream>
 
+#include "installer/messages.h"
 #include "installer/run_control.h"
 #include "platform/brief_holds.h"
 #include "platform/disk_writeback.h"
@@ -131,11 +132,8 @@ void CloseStepFiles() {
   }
   CloseHints();
 
-  if (readFailed) FailRun("reading \"" + currentBackup + "\" failed (I/O error)");
-  if (writeFailed) {
-    const bool diskFull = writeError == ENOSPC || writeError == EFBIG;
-    FailRun("writing \"" + currentTarget + "\" failed" + (diskFull ? Because(writeError) : " (disk full or I/O error)"));
-  }
+  if (readFailed) FailRun(ReadingFailed(currentBackup));
+  if (writeFailed) FailRun(WritingFailed(currentTarget, writeError));
   if (written) NoteRewrittenFile(currentTarget, currentTargetBackup), NoteCreatedFileWritten(currentTarget);
 }
 
@@ -146,26 +144,26 @@ void MoveToBackup(const std::string& file, const std::string& backup, const char
 void FailIfNotMoved(const std::string& file, const std::string& backup, int error, const char* errorText) {
   const PathLookup found = LookUp(file);
   if (found.state == PathPresent) {
-    FailRun("\"" + file + "\" could not be moved to \"" + backup + "\"" + Because(error, false), errorText);
+    FailRun(CouldNotBeMovedTo(file, backup) + Because(error, false), errorText);
   }
   if (found.state == PathUnknown) {
-    FailRun("it cannot be told whether \"" + file + "\" was moved to \"" + backup + "\"" + Because(found.error), errorText);
+    FailRun(CannotTellWhetherMoved(file, backup) + Because(found.error), errorText);
   }
 }
 
 std::string DescribeOpenFailure() {
   if (!sharedInput.is_open()) {
-    if (BackupNeverExisted(currentBackup)) return "\"" + currentTarget + "\" was not found";
-    return "\"" + currentBackup + "\" could not be opened for reading" + Because(openError, false);
+    if (BackupNeverExisted(currentBackup)) return WasNotFound(currentTarget);
+    return NotOpenedForReading(currentBackup) + Because(openError, false);
   }
-  return "\"" + currentTarget + "\" could not be opened for writing" + Because(openError, false);
+  return NotOpenedForWriting(currentTarget) + Because(openError, false);
 }
 
 void NoteEndOfFileMark(std::uint64_t offset) { endOfFileMark = static_cast<std::int64_t>(offset); }
 
 void PrintWarning(const std::string& message) {
   std::cout.flush();
-  std::cerr << "vandoril-patch: " << message << "\n";
+  std::cerr << kMessagePrefix << message << "\n";
 }
 
 void PrintProgressDot() {

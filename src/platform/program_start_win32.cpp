@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <iostream>
 
+#include "installer/messages.h"
 #include "platform/system_errors.h"
 #include "platform/wide_path.h"
 
@@ -109,7 +110,7 @@ int RunCommandInterpreter(const std::string& commandLine, bool inSystemFolder) {
   DWORD status = 1;
   if (!StartAndWait(system + L"\\cmd.exe", L"cmd /d /c " + WidePath(commandLine), inSystemFolder ? system.c_str() : nullptr,
                     &status)) {
-    return Complain("The command interpreter could not be started: " + Reason(GetLastError()));
+    return Complain(InterpreterNotStarted(Reason(GetLastError())));
   }
   return static_cast<int>(status);
 }

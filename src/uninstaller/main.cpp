@@ -7,6 +7,7 @@
 #include <string>
 
 #include "installer/game_files.h"
+#include "installer/messages.h"
 #include "installer/run_journal.h"
 #include "platform/console.h"
 #include "platform/files.h"
@@ -25,9 +26,7 @@ int main() {
   SetUpProcess();  // the folder in its messages may have letters outside the console's code page
   std::string folder;
   if (!EnterFolderOfThisProgram(folder) || !FileIsPresent(kPatch)) {
-    std::cerr << "Brisco-UnInstall: " << kPatch << " was not found in the folder of this uninstaller (" << folder
-              << "), so the patch cannot be removed. Put " << kPatch << " from the patch's zip back into that "
-              << "folder, then run Brisco-UnInstall.exe again. Nothing was changed.\n" << std::flush;
+    std::cerr << PatchNotBesideUninstaller(kPatch, folder) << "\n" << std::flush;
     WaitForKey();
     return 1;
   }
@@ -35,8 +34,7 @@ int main() {
   // journal is left to the patch, which repairs the run that it tells of, and
   // so is a folder where it cannot be told whether either stands.
   if (LookUp(kInstallMarker).state == PathAbsent && LookUp(kJournalFile).state == PathAbsent) {
-    std::cout << "vandoril-patch is not installed in this folder (" << folder << "), so there is nothing to remove. "
-              << "Nothing was changed." << std::endl;
+    std::cout << NotInstalledHere(folder) << std::endl;
     WaitForKey();
     return 0;
   }
