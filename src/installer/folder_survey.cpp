@@ -61,7 +61,8 @@ bool SurveyGameFolder(std::vector<std::string>& absent, std::string& problem) {
       // A file that a step moves to its backup and reads back.
       if (found.kind == Folder) return Refuse(problem, IsAFolderNotAFile(file), 0);
       errno = 0;
-      if (!FileIsPresent(file)) return Refuse(problem, CannotBeRead(file), errno != 0 ? LastFileError() : EIO);
+      const bool readable = found.kind == PlainFile ? PlainFileCanBeRead(file) : FileIsPresent(file);
+      if (!readable) return Refuse(problem, CannotBeRead(file), errno != 0 ? LastFileError() : EIO);
     }
   }
   return true;

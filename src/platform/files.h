@@ -13,6 +13,12 @@
 // answer to whether a file exists.
 bool FileIsPresent(const std::string& path);
 
+// True when the plain file `path` (a link not followed) can be opened for
+// reading by this program: on POSIX asked of the system without opening it,
+// on Windows opened and closed, riding out a brief hold.  False with errno
+// set to the reason otherwise.
+bool PlainFileCanBeRead(const std::string& path);
+
 enum PathState { PathAbsent, PathPresent, PathUnknown };
 enum PathKind { PlainFile, Folder, Link, OtherKind };
 

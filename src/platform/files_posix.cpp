@@ -1,4 +1,5 @@
 #include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -28,6 +29,11 @@ SameFileAnswer SameFile(const std::string& first, const std::string& second, int
     return error == ENOENT ? DifferentFiles : SameFileUnknown;
   }
   return a.st_dev == b.st_dev && a.st_ino == b.st_ino ? OneFile : DifferentFiles;
+}
+
+bool PlainFileCanBeRead(const std::string& path) {
+  // With the effective ids, as an open checks them.
+  return faccessat(AT_FDCWD, path.c_str(), R_OK, AT_EACCESS) == 0;
 }
 
 bool FolderCanBeChanged(const std::string& folder, int& error) {

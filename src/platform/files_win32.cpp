@@ -66,6 +66,8 @@ SameFileAnswer SameFile(const std::string& first, const std::string& second, int
              : DifferentFiles;
 }
 
+bool PlainFileCanBeRead(const std::string& path) { return FileIsPresent(path); }
+
 // Listing is tried; whether entries may be created is left to the run, which
 // undoes itself when it cannot (Windows cannot tell it without a change).
 bool FolderCanBeChanged(const std::string& folder, int& error) {
