@@ -31,10 +31,10 @@ void PrepareForDeletion(const std::string& path);
 // under `path` afterwards.
 bool RemoveEmptyFolder(const std::string& path);
 
-// Gives the file `path` the access permissions of the file `model` (its
-// mode bits on POSIX, its read-only attribute on Windows), unless nothing
-// stands under `model`, and writes the file, content and permissions, to
-// stable storage.
+// Gives the file `path`, which the run has written (so not read-only), the
+// access permissions of the file `model` (its mode bits on POSIX, its
+// read-only attribute on Windows), unless nothing stands under `model`, and
+// writes the file, content and permissions, to stable storage.
 bool SyncFileWithPermissionsOf(const std::string& path, const std::string& model);
 
 // True when the failure `error` (an errno value) means that the folder

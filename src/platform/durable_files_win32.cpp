@@ -84,6 +84,9 @@ bool SyncFileWithPermissionsOf(const std::string& path, const std::string& model
   if (!SyncFile(path)) return false;
   const DWORD source = GetFileAttributesW(WidePath(model).c_str());
   if (source == INVALID_FILE_ATTRIBUTES) return IsMissing(GetLastError()) || Failed();
+  // The file was made by the run, without the read-only attribute: only a
+  // read-only model changes it.
+  if ((source & FILE_ATTRIBUTE_READONLY) == 0) return true;
   const std::wstring target = WidePath(path);
   const DWORD attributes = GetFileAttributesW(target.c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES) return Failed();
