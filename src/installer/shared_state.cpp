@@ -77,8 +77,11 @@ bool OpenStepFiles(const std::string& backup, const std::string& target, const s
   if (sharedInput.is_open()) {
     errno = 0;
     sharedInput.peek();
-    if (errno != 0) openError = errno, sharedInput.close();
+    const int readError = errno;
     sharedInput.clear();
+    if (readError == EISDIR) openError = readError, sharedInput.close();
+    // Any other failure of that read is reported as one by CloseStepFiles().
+    if (readError != 0 && readError != EISDIR) sharedInput.setstate(std::ios::badbit);
   }
   // A target that stands, or may stand, keeps its content.
   if (!sharedInput.is_open() && LookUp(target).state != PathAbsent) {
