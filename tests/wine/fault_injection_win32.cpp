@@ -105,6 +105,8 @@ Result Operation(const About& about, const char* function, Result failed, bool r
   X(int, _read, -1, (int fd, void* b, unsigned n), (fd, b, n), Fd(fd), false)                                    \
   X(int, _write, -1, (int fd, const void* b, unsigned n), (fd, b, n), Fd(fd), false)                             \
   X(BOOL, FlushFileBuffers, FALSE, (HANDLE h), (h), Handle(h), false)                                            \
+  X(BOOL, ReadFile, FALSE, (HANDLE h, LPVOID b, DWORD n, LPDWORD r, LPOVERLAPPED o), (h, b, n, r, o), Handle(h), false) \
+  X(BOOL, WriteFile, FALSE, (HANDLE h, LPCVOID b, DWORD n, LPDWORD w, LPOVERLAPPED o), (h, b, n, w, o), Handle(h), false) \
   X(BOOL, SetEndOfFile, FALSE, (HANDLE h), (h), Handle(h), false)                                                \
   X(int, fclose, EOF, (FILE * s), (s), Fd(_fileno(s)), true)                                                     \
   X(int, _close, -1, (int fd), (fd), Fd(fd), true)                                                               \
