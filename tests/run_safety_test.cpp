@@ -338,10 +338,11 @@ TEST_P(RunSafetyTest, AnAnswerTheDiskCouldNotGiveIsNoMissingFile) {
   const std::vector<TracedCall> calls = ParseTrace(ReadFile(trace));
   CrashModel model = StartCrashModel(install.before);
   std::mt19937 random(28);
+  bool linked = false;  // a link waits for the unlink that ends its move
   for (std::size_t i = 0, moves = 0; i < calls.size() && moves < 12; ++i) {
     ApplyCall(model, calls[i]);
-    if (calls[i].function != "link" && (calls[i].function != "unlink" || calls[i - 1].function != "link")) continue;
-    ++moves;
+    if (calls[i].function != "link" && (calls[i].function != "unlink" || !linked)) continue;
+    linked = calls[i].function == "link", ++moves;
     const std::string context = "renameat2 refused, after " + TraceLine(calls[i]);
     Restore(dir_, install.before);
     RunPatch(dir_, {}, {"VANDORIL_FAULT_NO_RENAMEAT2=1", "VANDORIL_FAULT=stop:" + std::to_string(calls[i].number)});
