@@ -174,7 +174,7 @@ awk -v files="$files" '
     total[which] += $4; time[which] += $2
   }
   END {
-    split("openat newfstatat statx close read write writev fsync fdatasync sync_file_range fadvise64 " \
+    split("openat newfstatat statx close read write writev lseek fsync fdatasync sync_file_range fadvise64 " \
           "rename renameat2 unlink unlinkat chmod fchmod mkdir rmdir getdents64", kinds, " ")
     printf "  %-16s %9s %8s %8s   %9s %8s %8s\n", "call", "install", "per file", "seconds", "floor", "per file", "seconds"
     for (k = 1; k in kinds; k++) {
