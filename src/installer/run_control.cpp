@@ -138,8 +138,9 @@ void MakeRunDurable() {
   next.phase = RemovingBackupsPhase;
   CommitJournal(next);
   // From here on the backups are only deleted, never put back: a read-only
-  // one need not keep its attribute for the "del" of RemoveBackups().
-  for (const auto& [file, previous] : rewrittenFiles) PrepareForDeletion(previous);
+  // one beside its file need not keep its attribute for the plain "del" of
+  // RemoveBackups() ("database\bak" is emptied by a "del /F").
+  for (const char* backup : kFileBackups) PrepareForDeletion(backup);
 }
 
 int EndRun() {
