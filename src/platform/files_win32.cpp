@@ -66,7 +66,18 @@ SameFileAnswer SameFile(const std::string& first, const std::string& second, int
              : DifferentFiles;
 }
 
-bool PlainFileCanBeRead(const std::string& path) { return FileIsPresent(path); }
+bool PlainFileCanBeRead(const std::string& path) {
+  const std::wstring wide = WidePath(path);
+  HANDLE file = INVALID_HANDLE_VALUE;
+  const bool opened = RetriedWhileHeld([&] {
+    file = CreateFileW(wide.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                       OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    return file != INVALID_HANDLE_VALUE;
+  });
+  if (!opened) return errno = ErrnoOfLastError(), false;
+  CloseHandle(file);
+  return true;
+}
 
 // Listing is tried; whether entries may be created is left to the run, which
 // undoes itself when it cannot (Windows cannot tell it without a change).
