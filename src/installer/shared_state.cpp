@@ -33,6 +33,8 @@ bool progressLineOpen = false;
 // The backup and the target of the current step, opened once more for the
 // hints of HandStepDataToDisk(); -1 when not open.
 bool hintsOpened = false;
+int blocksSinceHint = 0;
+constexpr int kBlocksPerHint = 8;
 int inputHints = -1;
 int outputHints = -1;
 
@@ -51,6 +53,7 @@ void CloseHints() {
   CloseForHints(outputHints);
   inputHints = outputHints = -1;
   hintsOpened = false;
+  blocksSinceHint = 0;
 }
 
 // Larger buffers than the default keep system calls few on big files.
@@ -101,7 +104,11 @@ bool OpenStepFiles(const std::string& backup, const std::string& target, const s
 
 void HandStepDataToDisk() {
   if (!sharedInput.is_open() || !sharedOutput.is_open()) return;
-  // Opened for a big file only, at its first block: on a small one the
+  // Every few blocks: the system keeps writing between two hints, and each
+  // hint costs three calls.
+  if (++blocksSinceHint < kBlocksPerHint) return;
+  blocksSinceHint = 0;
+  // Opened for a big file only, at its first hint: on a small one the
   // hints would cost more calls than they save.
   if (!hintsOpened) {
     hintsOpened = true;

@@ -42,11 +42,11 @@ bool OpenStepFiles(const std::string& backup, const std::string& target, const s
 // the target as rewritten.
 void CloseStepFiles();
 
-// Between blocks of a big file: asks the system to start writing to disk
-// what sharedOutput has passed on so far, and to drop from memory what
-// sharedInput has read of the backup.  Costs a few system calls (and opens
-// the files for the hints at its first call); does nothing when the step's
-// files are not open.
+// Between blocks of a big file: at every eighth call, asks the system to
+// start writing to disk what sharedOutput has passed on so far, and to drop
+// from memory what sharedInput has read of the backup.  Costs a few system
+// calls (and opens the files for the hints the first time); does nothing
+// when the step's files are not open.
 void HandStepDataToDisk();
 
 // Moves `file` to `backup` by a rename that never replaces anything.  A file
