@@ -296,13 +296,15 @@ TEST_P(RunSafetyTest, ARepairKeepsAFileThatThePlayerPutBack) {
 TEST_P(RunSafetyTest, AnAnswerTheDiskCouldNotGiveIsNoMissingFile) {
   ASSERT_NO_FATAL_FAILURE(MakeDirections());
   const Direction& install = directions_[0];
-  // The number of the first open of `path` in `lines` after the operation `after`.
-  const auto firstOpen = [&](const std::vector<std::string>& lines, const std::string& path, unsigned long after = 0) {
+  // The number of the first open (or lookup) of `path` in `lines` after the operation `after`.
+  const auto firstOpen = [&](const std::vector<std::string>& lines, const std::string& path, unsigned long after = 0,
+                             bool lookup = false) {
     for (const std::string& line : lines) {
       std::istringstream words(line);
       std::string number, function, named;
       words >> number >> function >> named;
-      if (std::stoul(number) > after && named == path && (function.find("open") != std::string::npos || function == "CreateFileW")) return number;
+      const bool opens = function.find("open") != std::string::npos || function == "CreateFileW";
+      if (std::stoul(number) > after && named == path && (lookup ? IsLookup(line) : opens)) return number;
     }
     return ADD_FAILURE() << "no open of " << path << " in the trace", std::string("0");
   };
@@ -316,6 +318,15 @@ TEST_P(RunSafetyTest, AnAnswerTheDiskCouldNotGiveIsNoMissingFile) {
   EXPECT_TRUE(unreadable.exitStatus == 1 && Snapshot(dir_) == stopped);
   EXPECT_NE(unreadable.err.find("\"vandoril_06.journal\" cannot be read now: close the programs that hold it"), std::string::npos) << unreadable.err;
   ASSERT_NO_FATAL_FAILURE(ExpectRepairedAndUsable(install, "a journal that could not be opened once"));
+
+  // A database's backup that cannot be opened, then a lookup of the database that fails: never taken for a
+  // database that was missing, whose rewrite would go on with nothing.
+  Restore(dir_, install.before);
+  const std::string backupOpen = firstOpen(TracedOperations({}), "database/bak/country100.sav");
+  const std::string lookup = firstOpen((Restore(dir_, install.before), TracedOperations({}, 1, {"VANDORIL_FAULT=fail:" + backupOpen})),
+                                       "database/country100.sav", std::stoul(backupOpen), true);
+  const RunResult twice = (Restore(dir_, install.before), RunPatch(dir_, {}, {"VANDORIL_FAULT=fail:" + backupOpen + ",fail:" + lookup}));
+  EXPECT_TRUE(twice.exitStatus == 1 && Snapshot(dir_) == install.before) << twice.err;
 
   Restore(dir_, install.before), fs::remove("database/country34.sav");
   Direction without34 = {"install without 34", {}, Snapshot(dir_), {}, {}};
