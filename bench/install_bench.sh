@@ -1,6 +1,9 @@
 #!/bin/sh
 # Times a whole native install, flushed to disk, against `cp -r` of the game
-# folder followed by `sync`, and against the floor of an install
+# folder followed by `sync`, against the same copy when it also deletes what
+# it replaced (`cp -r` + `sync` + `rm -r` + `sync`: the least any rewrite that
+# keeps the old bytes until the new ones are on disk pays), and against the
+# floor of an install
 # (bench/install_floor.cpp: every file renamed to its backup, written anew
 # from it, flushed, the folders flushed, the backups deleted), in interleaved
 # rounds whose order rotates.  Before each timed step every dirty page is
@@ -9,8 +12,8 @@
 # back in, with the cold one it is not.  After each install the folder is
 # put back by an uninstall, outside the timed part.
 #
-# Prints the three times of each round, their medians, the median and the
-# range (min-max) of the ratios install / cp -r + sync and install / floor,
+# Prints the four times of each round, their medians, the median and the
+# range (min-max) of the ratios of the install to each of the other three,
 # user and system time, the peak resident memory of the install, and, from
 # one more run of each under `strace -f -c -w` (all processes, the editor
 # stand-in included), the system calls by kind: the number per rewritten file
@@ -114,6 +117,7 @@ step() {
   case $1 in
     cp) timed . cp sh -c 'cp -r game copy && sync'
         rm -rf copy ;;
+    cprm) timed . cprm sh -c 'cp -r game copy && sync && rm -r copy && sync' ;;
     floor) timed game floor "$floor"
            rm -f game/editor.log ;;
     install) timed game install "$patch"
@@ -125,10 +129,11 @@ echo "sample game '$size' ($size_mib MiB, make-sample-game${options:+ $options})
   "(page cache dropped before each step: $drop), in $scratch"
 round=1
 while [ "$round" -le "$rounds" ]; do
-  case $((round % 3)) in
-    1) step cp; step floor; step install ;;
-    2) step floor; step install; step cp ;;
-    0) step install; step cp; step floor ;;
+  case $((round % 4)) in
+    1) step cp; step cprm; step floor; step install ;;
+    2) step cprm; step floor; step install; step cp ;;
+    3) step floor; step install; step cp; step cprm ;;
+    0) step install; step cp; step cprm; step floor ;;
   esac
   round=$((round + 1))
 done
@@ -137,9 +142,8 @@ done
   exit 1
 }
 
-paste cp floor install | awk '
-  { printf "round %2d: cp -r + sync %8.3f s  floor %8.3f s  install %8.3f s  install/cp+sync %5.2f  install/floor %5.2f\n",
-      NR, $1, $5, $9, $9 / $1, $9 / $5 }'
+paste cp cprm floor install | awk '
+  { printf "round %2d: cp -r + sync %7.3f s  + rm -r + sync %7.3f s  floor %7.3f s  install %7.3f s\n", NR, $1, $5, $9, $13 }'
 # median FILE COLUMN
 median() { awk -v c="$2" '{ print $c }' "$1" | sort -n | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
 # ratio_summary NUMERATOR DENOMINATOR: median and range of the per-round ratios
@@ -148,9 +152,11 @@ ratio_summary() {
     awk '{ v[NR] = $1 } END { m = (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2
            printf "median %.2fx, range %.2fx-%.2fx", m, v[1], v[NR] }'
 }
-printf 'medians: cp -r + sync %.3f s, floor %.3f s, install %.3f s\n' "$(median cp 1)" "$(median floor 1)" "$(median install 1)"
-echo "install / cp -r + sync: $(ratio_summary install cp)"
-echo "install / floor:        $(ratio_summary install floor)"
+printf 'medians: cp -r + sync %.3f s, cp -r + sync + rm -r + sync %.3f s, floor %.3f s, install %.3f s\n' \
+  "$(median cp 1)" "$(median cprm 1)" "$(median floor 1)" "$(median install 1)"
+echo "install / cp -r + sync:                 $(ratio_summary install cp)"
+echo "install / cp -r + sync + rm -r + sync:  $(ratio_summary install cprm)"
+echo "install / floor:                        $(ratio_summary install floor)"
 printf 'install: user %.2f s, system %.2f s (medians); floor: user %.2f s, system %.2f s\n' \
   "$(median install 2)" "$(median install 3)" "$(median floor 2)" "$(median floor 3)"
 printf 'peak resident memory: install %.1f MiB, floor %.1f MiB\n' \

@@ -53,12 +53,13 @@ bool SurveyGameFolder(std::vector<std::string>& absent, std::string& problem) {
     if (!FolderIsUsable(folder, problem)) return false;
   }
   for (const std::string& file : FilesTheRunChanges()) {
+    const bool moved = file != kInstallMarker && file != kDatabaseFolder;  // to its backup, and read back
+    if (moved && OpensAsReadableFile(file)) continue;
     const PathLookup found = LookUp(file);
     if (found.state == PathUnknown) return CannotTell(problem, file, found.error);
     if (found.state == PathAbsent) {
       absent.push_back(file);
-    } else if (file != kInstallMarker && file != kDatabaseFolder) {
-      // A file that a step moves to its backup and reads back.
+    } else if (moved) {
       if (found.kind == Folder) return Refuse(problem, IsAFolderNotAFile(file), 0);
       errno = 0;
       const bool readable = found.kind == PlainFile ? PlainFileCanBeRead(file) : FileIsPresent(file);

@@ -19,6 +19,13 @@ bool FileIsPresent(const std::string& path);
 // set to the reason otherwise.
 bool PlainFileCanBeRead(const std::string& path);
 
+// True when `path` is beyond doubt a file, not a folder, that this program
+// can open for reading, told in one call where the system allows it (on
+// Windows one open, which a folder fails).  False tells nothing: look the
+// path up.  Always false on POSIX, where a lookup and an access check cost
+// no more.
+bool OpensAsReadableFile(const std::string& path);
+
 enum PathState { PathAbsent, PathPresent, PathUnknown };
 enum PathKind { PlainFile, Folder, Link, OtherKind };
 

@@ -36,6 +36,8 @@ bool PlainFileCanBeRead(const std::string& path) {
   return faccessat(AT_FDCWD, path.c_str(), R_OK, AT_EACCESS) == 0;
 }
 
+bool OpensAsReadableFile(const std::string&) { return false; }
+
 bool FolderCanBeChanged(const std::string& folder, int& error) {
   DIR* listing = opendir(folder.c_str());
   if (listing == nullptr) {

@@ -79,6 +79,17 @@ bool PlainFileCanBeRead(const std::string& path) {
   return true;
 }
 
+// Without FILE_FLAG_BACKUP_SEMANTICS a folder cannot be opened.  No hold is
+// waited out here: a failure is left to the lookup that follows.
+bool OpensAsReadableFile(const std::string& path) {
+  const HANDLE file = CreateFileW(WidePath(path).c_str(), GENERIC_READ,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  CloseHandle(file);
+  return true;
+}
+
 // Listing is tried; whether entries may be created is left to the run, which
 // undoes itself when it cannot (Windows cannot tell it without a change).
 bool FolderCanBeChanged(const std::string& folder, int& error) {

@@ -33,6 +33,12 @@ std::vector<std::string> FilesWithShadowCopies(const std::vector<std::string>& f
   const std::wstring folder = WideShadowCopyFolder();
   std::vector<std::string> found;
   if (folder.empty()) return found;
+  // Most game folders have no shadow folder at all: one lookup answers for
+  // every file.  Any other failure than "not found" looks at each file.
+  if (GetFileAttributesW(folder.c_str()) == INVALID_FILE_ATTRIBUTES) {
+    const DWORD error = GetLastError();
+    if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) return found;
+  }
   for (std::string file : files) {
     for (char& c : file) c = c == '/' ? '\\' : c;
     const DWORD attributes = GetFileAttributesW((folder + L"\\" + WidePath(file)).c_str());
