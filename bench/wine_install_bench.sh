@@ -4,9 +4,13 @@
 # of an install (bench/wine/install_floor.cpp: the 213 files moved aside,
 # rewritten through user space and flushed, the backups deleted, the editor
 # and "pause" started through system()), in the same rounds and the same kind
-# of folder.  Prints the medians and their ratios, checks that every run ended
-# with status 0 and nothing on standard error, and that after the uninstalls
-# every file is as before.
+# of folder, the order within a round alternating.  Prints the medians, and
+# the median and range (min-max) of the per-round ratios to the floor; then
+# the file calls of one more install of the default sample game and of the
+# floor, counted by the tests' counter (vandoril-patch-faults.exe and
+# install-floor-counted.exe of the same build), in all and per rewritten file
+# (213).  Checks that every run ended with status 0 and nothing on standard
+# error, and that after the uninstalls every file is as before.
 #
 #   bench/wine_install_bench.sh [BUILD_DIR] [ROUNDS] [PROGRAM_EXE]
 #
@@ -79,15 +83,22 @@ timed() {
 }
 
 median() { sort -n "$1" | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
+# ratios NUMERATOR DENOMINATOR: median and range of the per-round ratios
+ratios() {
+  paste "$1" "$2" | awk '{ print $1 / $2 }' | sort -n |
+    awk '{ v[NR] = $1 } END { m = (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2
+           printf "median %.2fx, range %.2fx-%.2fx", m, v[1], v[NR] }'
+}
 
 make_game default
 make_game big --archive-mib 64
 round=1
 while [ "$round" -le "$rounds" ]; do
   for game in default big; do
-    timed floor "$game" install-floor.exe
+    if [ $((round % 2)) -eq 1 ]; then timed floor "$game" install-floor.exe; fi
     timed install "$game" vandoril-patch.exe
     timed uninstall "$game" vandoril-patch.exe /uninstall
+    if [ $((round % 2)) -eq 0 ]; then timed floor "$game" install-floor.exe; fi
   done
   round=$((round + 1))
 done
@@ -109,7 +120,30 @@ for game in default big; do
   [ "$game" = big ] && label="sample game with 64 MiB archives ($(du -sm "$scratch/$game.pristine" | cut -f1) MiB)"
   echo "$label:"
   printf '  floor      %6.2f s\n' "$floor_s"
-  printf '  install    %6.2f s  %.2fx the floor\n' "$install_s" "$(echo "$install_s / $floor_s" | bc -l)"
-  printf '  uninstall  %6.2f s  %.2fx the floor\n' "$uninstall_s" "$(echo "$uninstall_s / $floor_s" | bc -l)"
+  printf '  install    %6.2f s  per round %s the floor\n' "$install_s" "$(ratios "$scratch/$game.install" "$scratch/$game.floor")"
+  printf '  uninstall  %6.2f s  per round %s the floor\n' "$uninstall_s" "$(ratios "$scratch/$game.uninstall" "$scratch/$game.floor")"
 done
 echo "after the uninstalls every file was as before the installs"
+
+# The file calls of one install and of the floor, as the tests' counter
+# traces them (one line a call) into a file named by a Windows path.
+counted_patch=$build/windows/stand-ins/vandoril-patch-faults.exe
+counted_floor=$build/windows/bench/install-floor-counted.exe
+[ -f "$counted_patch" ] && [ -f "$counted_floor" ] || { echo "no counted programs: no calls"; exit 0; }
+counted() {
+  rm -f "$scratch/$1.trace"
+  (cd "$scratch/default" && VANDORIL_FAULT_TRACE="Z:$(echo "$scratch/$1.trace" | tr / '\\')" run_wine "$2" < /dev/null > /dev/null 2>&1)
+}
+counted install "$counted_patch"
+(cd "$scratch/default" && run_wine vandoril-patch.exe /uninstall < /dev/null > /dev/null 2>&1)
+counted floor "$counted_floor"
+install_calls=$(wc -l < "$scratch/install.trace")
+floor_calls=$(wc -l < "$scratch/floor.trace")
+printf 'file calls, default sample game: install %d (%.1f per rewritten file), floor %d (%.1f), %.2fx\n' \
+  "$install_calls" "$(echo "$install_calls / 213" | bc -l)" "$floor_calls" "$(echo "$floor_calls / 213" | bc -l)" \
+  "$(echo "$install_calls / $floor_calls" | bc -l)"
+for what in install floor; do
+  printf '  %-8s' "$what"
+  awk '{ n[$2]++ } END { for (c in n) printf "%s %d\n", c, n[c] }' "$scratch/$what.trace" | sort -k2 -nr |
+    awk '{ printf " %s %d", $1, $2 } END { print "" }'
+done
