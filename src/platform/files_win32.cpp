@@ -35,6 +35,17 @@ bool FileIdentity(const std::string& path, BY_HANDLE_FILE_INFORMATION& info) {
   return read;
 }
 
+// Opens `path` for reading and closes it: false, with the Windows error,
+// when it cannot be opened.  Without FILE_FLAG_BACKUP_SEMANTICS a folder
+// cannot be.
+bool OpensForReading(const std::wstring& path) {
+  const HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                  nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  CloseHandle(file);
+  return true;
+}
+
 }  // namespace
 
 PathLookup LookUp(const std::string& path) {
@@ -68,27 +79,12 @@ SameFileAnswer SameFile(const std::string& first, const std::string& second, int
 
 bool PlainFileCanBeRead(const std::string& path) {
   const std::wstring wide = WidePath(path);
-  HANDLE file = INVALID_HANDLE_VALUE;
-  const bool opened = RetriedWhileHeld([&] {
-    file = CreateFileW(wide.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                       OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    return file != INVALID_HANDLE_VALUE;
-  });
-  if (!opened) return errno = ErrnoOfLastError(), false;
-  CloseHandle(file);
+  if (!RetriedWhileHeld([&] { return OpensForReading(wide); })) return errno = ErrnoOfLastError(), false;
   return true;
 }
 
-// Without FILE_FLAG_BACKUP_SEMANTICS a folder cannot be opened.  No hold is
-// waited out here: a failure is left to the lookup that follows.
-bool OpensAsReadableFile(const std::string& path) {
-  const HANDLE file = CreateFileW(WidePath(path).c_str(), GENERIC_READ,
-                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return false;
-  CloseHandle(file);
-  return true;
-}
+// No hold is waited out here: a failure is left to the lookup that follows.
+bool OpensAsReadableFile(const std::string& path) { return OpensForReading(WidePath(path)); }
 
 // Listing is tried; whether entries may be created is left to the run, which
 // undoes itself when it cannot (Windows cannot tell it without a change).
